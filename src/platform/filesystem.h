@@ -1,0 +1,83 @@
+// The file system as the tool uses it. Paths are Windows paths.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/unique_handle.h"
+#include "platform/win_error.h"
+
+namespace zc {
+
+namespace fileattr {
+inline constexpr std::uint32_t kReadOnly = 0x1;
+inline constexpr std::uint32_t kHidden = 0x2;
+inline constexpr std::uint32_t kSystem = 0x4;
+inline constexpr std::uint32_t kDirectory = 0x10;
+inline constexpr std::uint32_t kArchive = 0x20;
+inline constexpr std::uint32_t kNormal = 0x80;
+inline constexpr std::uint32_t kReparsePoint = 0x400;
+inline constexpr std::uint32_t kInvalid = 0xFFFFFFFFu;
+}  // namespace fileattr
+
+struct FindData {
+  std::uint32_t attributes = 0;
+  std::wstring name;
+};
+
+using FindHandleValue = std::uintptr_t;
+
+// A file open for writing, as the log uses it.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  virtual bool Write(const char* bytes, std::size_t count) = 0;
+  virtual bool Flush() = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // GetFileAttributesW: 0 and the attributes, or the error (2 for a missing
+  // name in an existing folder, 3 when a folder on the way is missing).
+  virtual WinError GetAttributes(std::wstring_view path, std::uint32_t* attributes) = 0;
+  virtual WinError SetAttributes(std::wstring_view path, std::uint32_t attributes) = 0;
+  // DeleteFileW: 5 for a read-only file, 32 for a file in use.
+  virtual WinError DeleteFileAt(std::wstring_view path) = 0;
+  // RemoveDirectoryW: 145 when not empty.
+  virtual WinError RemoveFolder(std::wstring_view path) = 0;
+
+  // FindFirstFileW / FindNextFileW / FindClose. Entries come in the order
+  // the file system keeps them (NTFS: names sorted case-insensitively),
+  // with "." and ".." first for a folder's "*.*". Past the last entry: 18 (no more files).
+  virtual WinError FindFirst(std::wstring_view pattern, FindHandleValue* handle, FindData* data) = 0;
+  virtual WinError FindNext(FindHandleValue handle, FindData* data) = 0;
+  virtual WinError FindClose(FindHandleValue handle) = 0;
+
+  // MoveFileExW(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT).
+  virtual WinError ScheduleDeleteAtReboot(std::wstring_view path) = 0;
+
+  // CreateFileW(GENERIC_WRITE, share read/write/delete, CREATE_ALWAYS):
+  // created if missing, truncated if present.
+  virtual std::unique_ptr<OutputFile> CreateOutputFile(std::wstring_view path, WinError* error) = 0;
+};
+
+struct FindHandleTraits {
+  using Value = FindHandleValue;
+  FileSystem* fs = nullptr;
+  static FindHandleValue Invalid() { return 0; }
+  void Close(FindHandleValue handle) const {
+    if (fs) fs->FindClose(handle);
+  }
+};
+
+class UniqueFind : public UniqueHandle<FindHandleTraits> {
+ public:
+  explicit UniqueFind(FileSystem& fs) : UniqueHandle(FindHandleTraits{&fs}) {}
+};
+
+}  // namespace zc

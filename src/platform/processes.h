@@ -1,0 +1,52 @@
+// Child processes: start a command line, wait, read the exit code.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "platform/unique_handle.h"
+#include "platform/win_error.h"
+
+namespace zc {
+
+using ProcessHandleValue = std::uintptr_t;
+
+inline constexpr std::uint32_t kWaitObject0 = 0;
+inline constexpr std::uint32_t kWaitTimeout = 258;
+inline constexpr std::uint32_t kWaitFailed = 0xFFFFFFFFu;
+inline constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
+
+struct ProcessHandles {
+  ProcessHandleValue process = 0;
+  ProcessHandleValue thread = 0;
+};
+
+class Processes {
+ public:
+  virtual ~Processes() = default;
+
+  // CreateProcessW with no application name, the whole command line, no
+  // inherited handles, a normally shown window, the tool's own environment
+  // and directory. 2 when the program is not there.
+  virtual WinError StartProcess(std::wstring_view commandLine, ProcessHandles* handles) = 0;
+  // WaitForSingleObject: 0 ended, 258 timed out, 0xFFFFFFFF failed.
+  virtual std::uint32_t Wait(ProcessHandleValue process, std::uint32_t milliseconds) = 0;
+  virtual WinError GetExitCode(ProcessHandleValue process, std::uint32_t* exitCode) = 0;
+  virtual void CloseHandle(ProcessHandleValue handle) = 0;
+};
+
+struct ProcessHandleTraits {
+  using Value = ProcessHandleValue;
+  Processes* processes = nullptr;
+  static ProcessHandleValue Invalid() { return 0; }
+  void Close(ProcessHandleValue handle) const {
+    if (processes) processes->CloseHandle(handle);
+  }
+};
+
+class UniqueProcessHandle : public UniqueHandle<ProcessHandleTraits> {
+ public:
+  explicit UniqueProcessHandle(Processes& processes) : UniqueHandle(ProcessHandleTraits{&processes}) {}
+};
+
+}  // namespace zc

@@ -1,0 +1,106 @@
+// The registry as the tool uses it: open, read, enumerate, delete. Results
+// are Windows error codes; "not found" (2) is a normal answer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/unique_handle.h"
+#include "platform/win_error.h"
+
+namespace zc {
+
+// A key handle. Predefined roots carry their Windows values; keys opened
+// through a backend carry whatever number that backend gives them.
+struct HKey {
+  std::uintptr_t value = 0;
+  friend bool operator==(HKey, HKey) = default;
+};
+
+inline constexpr HKey kHkeyClassesRoot{0x80000000u};
+inline constexpr HKey kHkeyCurrentUser{0x80000001u};
+inline constexpr HKey kHkeyLocalMachine{0x80000002u};
+inline constexpr HKey kHkeyUsers{0x80000003u};
+inline constexpr HKey kHkeyPerformanceData{0x80000004u};
+inline constexpr HKey kHkeyCurrentConfig{0x80000005u};
+
+namespace regtype {
+inline constexpr std::uint32_t kNone = 0;
+inline constexpr std::uint32_t kSz = 1;
+inline constexpr std::uint32_t kExpandSz = 2;
+inline constexpr std::uint32_t kBinary = 3;
+inline constexpr std::uint32_t kDword = 4;
+inline constexpr std::uint32_t kDwordBigEndian = 5;
+inline constexpr std::uint32_t kLink = 6;
+inline constexpr std::uint32_t kMultiSz = 7;
+inline constexpr std::uint32_t kQword = 11;
+}  // namespace regtype
+
+enum class RegAccess {
+  kDefault,    // RegOpenKeyW: no access mask given
+  kRead,       // KEY_READ
+  kAllAccess,  // KEY_ALL_ACCESS
+};
+
+struct RegKeyInfo {
+  std::uint32_t subKeys = 0;
+  std::uint32_t maxSubKeyNameLength = 0;  // characters, without terminator
+  std::uint32_t values = 0;
+  std::uint32_t maxValueNameLength = 0;  // characters, without terminator
+  std::uint32_t maxValueDataSize = 0;    // bytes
+};
+
+class Registry {
+ public:
+  virtual ~Registry() = default;
+
+  virtual WinError OpenKey(HKey root, std::wstring_view path, RegAccess access, HKey* key) = 0;
+  // RegCreateKeyExW with KEY_ALL_ACCESS: opens the key, creating it and its parents.
+  virtual WinError CreateKey(HKey root, std::wstring_view path, HKey* key) = 0;
+  virtual WinError CloseKey(HKey key) = 0;
+
+  // RegQueryValueExW. `size` is in bytes: on entry the buffer's size, on
+  // return the value's size. A null `data` asks for the size only; a short
+  // buffer gives 234 with the size needed. `type` may be null.
+  virtual WinError QueryValue(HKey key, std::wstring_view name, std::uint32_t* type, std::uint8_t* data,
+                              std::uint32_t* size) = 0;
+
+  // RegSetValueExW.
+  virtual WinError SetValue(HKey key, std::wstring_view name, std::uint32_t type, const std::uint8_t* data,
+                            std::uint32_t size) = 0;
+
+  virtual WinError QueryInfoKey(HKey key, RegKeyInfo* info) = 0;
+
+  // RegEnumValueW. `nameCapacity` is the name buffer in characters including
+  // the terminator; a longer name gives 234. Data as for QueryValue. Past the
+  // last value: 259.
+  virtual WinError EnumValue(HKey key, std::uint32_t index, std::uint32_t nameCapacity, std::wstring* name,
+                             std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) = 0;
+
+  // RegEnumKeyExW with a buffer large enough for any key name. Past the last: 259.
+  virtual WinError EnumKey(HKey key, std::uint32_t index, std::wstring* name) = 0;
+
+  // RegDeleteValueW: the values after it move down by one index.
+  virtual WinError DeleteValue(HKey key, std::wstring_view name) = 0;
+
+  // SHDeleteKeyW: the key with all its sub-keys and values; 2 when absent.
+  virtual WinError DeleteTree(HKey root, std::wstring_view path) = 0;
+};
+
+struct RegKeyTraits {
+  using Value = HKey;
+  Registry* registry = nullptr;
+  static HKey Invalid() { return HKey{}; }
+  void Close(HKey key) const {
+    if (registry) registry->CloseKey(key);
+  }
+};
+
+// An opened key, closed when the owner goes.
+class UniqueRegKey : public UniqueHandle<RegKeyTraits> {
+ public:
+  explicit UniqueRegKey(Registry& registry) : UniqueHandle(RegKeyTraits{&registry}) {}
+};
+
+}  // namespace zc

@@ -1,0 +1,56 @@
+// The Service Control Manager.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "platform/unique_handle.h"
+#include "platform/win_error.h"
+
+namespace zc {
+
+using ScHandleValue = std::uintptr_t;
+
+namespace svcstate {
+inline constexpr std::uint32_t kStopped = 1;
+inline constexpr std::uint32_t kStartPending = 2;
+inline constexpr std::uint32_t kStopPending = 3;
+inline constexpr std::uint32_t kRunning = 4;
+inline constexpr std::uint32_t kContinuePending = 5;
+inline constexpr std::uint32_t kPausePending = 6;
+inline constexpr std::uint32_t kPaused = 7;
+}  // namespace svcstate
+
+class ServiceManager {
+ public:
+  virtual ~ServiceManager() = default;
+
+  // OpenSCManagerW(local, active database, SC_MANAGER_ALL_ACCESS).
+  virtual WinError OpenManager(ScHandleValue* manager) = 0;
+  // OpenServiceW with GENERIC_READ or SERVICE_ALL_ACCESS; 1060 when unknown.
+  virtual WinError OpenServiceNamed(ScHandleValue manager, std::wstring_view name, bool readOnly,
+                                    ScHandleValue* service) = 0;
+  // QueryServiceStatusEx: the current state.
+  virtual WinError QueryState(ScHandleValue service, std::uint32_t* state) = 0;
+  // StartServiceW: 1056 when it runs already.
+  virtual WinError StartServiceAt(ScHandleValue service) = 0;
+  // ControlService(SERVICE_CONTROL_STOP): the state in the returned record.
+  virtual WinError StopServiceAt(ScHandleValue service, std::uint32_t* state) = 0;
+  virtual void CloseServiceHandle(ScHandleValue handle) = 0;
+};
+
+struct ScHandleTraits {
+  using Value = ScHandleValue;
+  ServiceManager* manager = nullptr;
+  static ScHandleValue Invalid() { return 0; }
+  void Close(ScHandleValue handle) const {
+    if (manager) manager->CloseServiceHandle(handle);
+  }
+};
+
+class UniqueScHandle : public UniqueHandle<ScHandleTraits> {
+ public:
+  explicit UniqueScHandle(ServiceManager& manager) : UniqueHandle(ScHandleTraits{&manager}) {}
+};
+
+}  // namespace zc

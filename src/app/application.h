@@ -1,0 +1,100 @@
+// The application object: one whole run of the tool, and the state that
+// every removal step shares.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/operation_log.h"
+#include "catalogue/installed_product.h"
+#include "platform/platform.h"
+
+namespace zc {
+
+// The entries that the next dialog shows, in order.
+extern std::vector<std::wstring> g_listEntries;
+
+// What a deployment system reads from the process's exit status.
+namespace exitstatus {
+inline constexpr int kCompleted = 0;
+inline constexpr int kRefused = 1;
+inline constexpr int kUninstallFailed = 1603;
+inline constexpr int kRestartInitiated = 1641;
+inline constexpr int kRestartRequired = 3010;
+}  // namespace exitstatus
+
+class VEZEZERidivorOde {
+ public:
+  explicit VEZEZERidivorOde(Platform platform) : m_platform(platform) {}
+  VEZEZERidivorOde(const VEZEZERidivorOde&) = delete;
+  VEZEZERidivorOde& operator=(const VEZEZERidivorOde&) = delete;
+  virtual ~VEZEZERidivorOde() = default;
+
+  // Performs the entire run for `commandLine` (program name first) and
+  // returns false, so that the process ends.
+  bool InitInstance(std::wstring_view commandLine);
+
+  // The process's exit status after InitInstance (see exitstatus).
+  int ExitStatus() const;
+  const std::wstring& LogPath() const { return m_strLogPath; }
+
+  // Steps of the run that the start-up sequence calls.
+  virtual bool BuildProductCodeLists(bool useFallback);
+  virtual void DiscoverInstalledProducts(const std::wstring& publisherFilter);
+  virtual bool RunRemoval(bool removeFolders, bool remove, int productIndex);
+  virtual bool CustomClean(const std::wstring& familyLabel, bool applyFolderCleanup, bool remove);
+  virtual void RestartSystem();
+
+  // Shared state of the run, in declaration order.
+  std::int32_t m_nLastExitCode = 0;
+  bool m_bSilent = false;
+  bool m_bRebootRequired = false;
+  bool m_bQuilloNewerFound = false;
+  bool m_bQuorixNewerFound = false;
+  bool m_bCorvelTeacherNewerFound = false;
+  bool m_bTavloDriversNewerFound = false;
+  OperationLog m_log;
+  std::vector<InstalledProduct> m_installedProducts;
+  std::vector<std::wstring> m_quilloProductCodes;
+  std::vector<std::wstring> m_tavloDriverProductCodes;
+  std::vector<std::wstring> m_quorixProductCodes;
+  std::vector<std::wstring> m_vexilProductCodes;
+  std::vector<std::wstring> m_convexaProductCodes;
+  std::vector<std::wstring> m_convexaPEProductCodes;
+  std::vector<std::wstring> m_commonFilesProductCodes;
+  std::vector<std::wstring> m_tavloSoftwareProductCodes;
+  std::wstring m_strQuilloFolder;
+  std::wstring m_strTavloDriversFolder;
+  std::wstring m_strQuorixFolder;
+  std::wstring m_strConvexaFolder;
+  std::wstring m_strConvexaPEFolder;
+  std::wstring m_strTavloSoftwareFolder;
+  std::wstring m_strCommonFilesFolder;
+  std::wstring m_strCommonFilesIncFolder;
+  std::wstring m_strVendorFolder;
+  std::wstring m_strVendorIncFolder;
+  std::wstring m_strProgramFilesFolder;
+  std::wstring m_strWindowsFolder;
+  std::wstring m_strSystemFolder;
+
+ protected:
+  Platform m_platform;
+
+  // For the exit status: what went wrong, and how a restart ended.
+  bool m_bAnyRefusal = false;
+  bool m_bAnyUninstallFailure = false;
+  bool m_bRestartInitiated = false;
+  bool m_bRestartDeclined = false;
+
+ private:
+  void OpenLog(const CCustomCommandLineInfo& cmdInfo, const LocalTime& startTime, const std::wstring& baseName);
+  void RunSilentFlow(const CCustomCommandLineInfo& cmdInfo);
+  void RunDialogLoop(bool showBasic, bool showCustom);
+  void EndRun();
+
+  std::wstring m_strLogPath;
+};
+
+}  // namespace zc

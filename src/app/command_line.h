@@ -1,0 +1,45 @@
+// The parsed command line and the help text.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/argv.h"
+
+namespace zc {
+
+class UserInterface;
+
+class CCustomCommandLineInfo {
+ public:
+  CCustomCommandLineInfo() = default;
+  virtual ~CCustomCommandLineInfo() = default;
+
+  // Parses every argument after the program's name.
+  void ParseCommandLine(std::wstring_view commandLine);
+  // The per-parameter callback: `flag` and `last` are passed on as the
+  // framework does, and, as there, not used.
+  virtual void ParseParam(std::wstring_view param, bool flag, bool last);
+
+  bool m_bQuillo = false;
+  bool m_bTavlo = false;
+  bool m_bQuorix = false;
+  bool m_bVexil = false;
+  bool m_bConvexa = false;
+  bool m_bConvexaPE = false;
+  bool m_bCommonFiles = false;
+  bool m_bDryRun = false;
+  bool m_bFolder = false;
+  bool m_bAll = false;
+  bool m_bLimited = false;
+  bool m_bHelp = false;
+  bool m_bLogNext = false;
+  bool m_bLogFile = false;
+  std::wstring m_strLogFile;
+};
+
+std::wstring CommandLineHelpText();
+void ShowCommandLineHelp(UserInterface& ui);
+
+}  // namespace zc

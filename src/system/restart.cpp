@@ -1,0 +1,14 @@
+#include "system/restart.h"
+
+namespace zc {
+
+bool RequestSystemRestart(Power& power) {
+  UniqueToken token(power);
+  if (power.OpenProcessTokenHandle(token.put()) != err::kSuccess) return false;
+  if (power.SetShutdownPrivilege(token.get(), true) != err::kSuccess) return false;
+  if (power.RequestRestart() != err::kSuccess) return false;
+  power.SetShutdownPrivilege(token.get(), false);
+  return true;
+}
+
+}  // namespace zc

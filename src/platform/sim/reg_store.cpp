@@ -1,0 +1,265 @@
+#include "platform/sim/reg_store.h"
+
+#include <algorithm>
+
+#include "platform/text.h"
+
+namespace zc::sim {
+
+std::wstring_view HiveName(Hive hive) {
+  switch (hive) {
+    case Hive::kLocalMachine:
+      return L"HKEY_LOCAL_MACHINE";
+    case Hive::kCurrentUser:
+      return L"HKEY_CURRENT_USER";
+    case Hive::kUsers:
+      return L"HKEY_USERS";
+  }
+  return L"";
+}
+
+bool IsValidKeyName(std::wstring_view name) {
+  if (name.empty() || name.size() > kMaxKeyNameLength) return false;
+  for (wchar_t c : name) {
+    if (c == L'\\' || c == L'\0' || c == L'\r' || c == L'\n') return false;
+  }
+  return true;
+}
+
+bool SplitKeyPath(std::wstring_view path, std::vector<std::wstring>* names) {
+  names->clear();
+  if (path.empty()) return true;
+  if (path.back() == L'\\') path.remove_suffix(1);
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t end = path.find(L'\\', start);
+    const std::wstring_view name = path.substr(start, end == std::wstring_view::npos ? path.npos : end - start);
+    if (name.empty()) return false;
+    names->emplace_back(name);
+    if (end == std::wstring_view::npos) return true;
+    start = end + 1;
+  }
+}
+
+std::vector<std::wstring> ClassesRootNames() { return {L"SOFTWARE", L"Classes"}; }
+
+std::vector<std::wstring> CurrentConfigNames() {
+  return {L"SYSTEM", L"CurrentControlSet", L"Hardware Profiles", L"Current"};
+}
+
+std::optional<HivePath> ResolveRootName(std::wstring_view root) {
+  auto is = [root](std::wstring_view full, std::wstring_view shortName) {
+    return EqualsNoCase(root, full) || EqualsNoCase(root, shortName);
+  };
+  if (is(L"HKEY_LOCAL_MACHINE", L"HKLM")) return HivePath{Hive::kLocalMachine, {}};
+  if (is(L"HKEY_CURRENT_USER", L"HKCU")) return HivePath{Hive::kCurrentUser, {}};
+  if (is(L"HKEY_USERS", L"HKU")) return HivePath{Hive::kUsers, {}};
+  if (is(L"HKEY_CLASSES_ROOT", L"HKCR")) return HivePath{Hive::kLocalMachine, ClassesRootNames()};
+  if (is(L"HKEY_CURRENT_CONFIG", L"HKCC")) return HivePath{Hive::kLocalMachine, CurrentConfigNames()};
+  return std::nullopt;
+}
+
+// ---------------------------------------------------------------------------
+// RegKey
+
+namespace {
+
+struct NameLess {
+  bool operator()(const std::shared_ptr<RegKey>& key, std::wstring_view name) const {
+    return CompareNoCase(key->name(), name) < 0;
+  }
+};
+
+}  // namespace
+
+std::wstring RegKey::PathFromRoot() const {
+  std::vector<const RegKey*> chain;
+  for (const RegKey* key = this; key->parent_ != nullptr; key = key->parent_) chain.push_back(key);
+  std::wstring path;
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    if (!path.empty()) path += L'\\';
+    path += (*it)->name_;
+  }
+  return path;
+}
+
+std::size_t RegKey::Depth() const {
+  std::size_t depth = 0;
+  for (const RegKey* key = this; key->parent_ != nullptr; key = key->parent_) ++depth;
+  return depth;
+}
+
+RegKey* RegKey::SubKeyAt(std::size_t index) const {
+  return index < subKeys_.size() ? subKeys_[index].get() : nullptr;
+}
+
+RegKey* RegKey::FindSubKey(std::wstring_view name) const {
+  auto it = std::lower_bound(subKeys_.begin(), subKeys_.end(), name, NameLess{});
+  if (it != subKeys_.end() && EqualsNoCase((*it)->name(), name)) return it->get();
+  return nullptr;
+}
+
+RegKey* RegKey::CreateSubKey(std::wstring_view name) {
+  // Files list keys in order, so appending is the common case.
+  auto it = subKeys_.end();
+  if (!subKeys_.empty() && CompareNoCase(subKeys_.back()->name(), name) >= 0) {
+    it = std::lower_bound(subKeys_.begin(), subKeys_.end(), name, NameLess{});
+    if (it != subKeys_.end() && EqualsNoCase((*it)->name(), name)) return it->get();
+  }
+  if (!IsValidKeyName(name) || Depth() + 1 > kMaxKeyDepth) return nullptr;
+  auto key = std::make_shared<RegKey>(std::wstring(name), this);
+  RegKey* created = key.get();
+  subKeys_.insert(it, std::move(key));
+  const auto length = static_cast<std::uint32_t>(Utf16Length(name));
+  if (length > maxSubKeyNameLength_) maxSubKeyNameLength_ = length;
+  return created;
+}
+
+bool RegKey::DeleteSubKey(std::wstring_view name) {
+  auto it = std::lower_bound(subKeys_.begin(), subKeys_.end(), name, NameLess{});
+  if (it == subKeys_.end() || !EqualsNoCase((*it)->name(), name)) return false;
+  std::shared_ptr<RegKey> key = std::move(*it);
+  subKeys_.erase(it);
+  if (subKeys_.empty()) maxSubKeyNameLength_ = 0;
+  key->Detach();
+  return true;
+}
+
+void RegKey::Detach() {
+  // Iterative: a tree can be wide and deep, and handles may keep any part
+  // of it alive, so each key learns on its own that it is gone.
+  std::vector<RegKey*> pending{this};
+  while (!pending.empty()) {
+    RegKey* key = pending.back();
+    pending.pop_back();
+    key->deleted_ = true;
+    key->parent_ = nullptr;
+    for (auto& sub : key->subKeys_) pending.push_back(sub.get());
+  }
+}
+
+void RegKey::SetString(std::wstring_view name, std::wstring_view text, std::uint32_t type) {
+  std::vector<std::uint8_t> data = ToUtf16Le(text);
+  data.push_back(0);
+  data.push_back(0);
+  values_.Set(name, type, std::move(data));
+}
+
+void RegKey::SetDword(std::wstring_view name, std::uint32_t number) {
+  std::vector<std::uint8_t> data(4);
+  for (std::size_t i = 0; i < 4; ++i) data[i] = static_cast<std::uint8_t>(number >> (8 * i));
+  values_.Set(name, regtype::kDword, std::move(data));
+}
+
+std::optional<std::wstring> RegKey::GetString(std::wstring_view name) const {
+  const RegValue* value = values_.Find(name);
+  if (value == nullptr) return std::nullopt;
+  std::wstring text = FromUtf16Le(value->data.data(), value->data.size());
+  const std::size_t nul = text.find(L'\0');
+  if (nul != std::wstring::npos) text.resize(nul);
+  return text;
+}
+
+std::optional<std::uint32_t> RegKey::GetDword(std::wstring_view name) const {
+  const RegValue* value = values_.Find(name);
+  if (value == nullptr || value->data.size() != 4) return std::nullopt;
+  std::uint32_t number = 0;
+  for (std::size_t i = 0; i < 4; ++i) number |= static_cast<std::uint32_t>(value->data[i]) << (8 * i);
+  return number;
+}
+
+void RegKey::Clear() {
+  for (auto& sub : subKeys_) sub->Detach();
+  subKeys_.clear();
+  maxSubKeyNameLength_ = 0;
+  values_.Clear();
+}
+
+// ---------------------------------------------------------------------------
+// RegStore
+
+RegStore::RegStore() {
+  for (Hive hive : kAllHives) {
+    roots_[static_cast<std::size_t>(hive)] = std::make_shared<RegKey>(std::wstring(HiveName(hive)), nullptr);
+  }
+}
+
+RegStore::~RegStore() { ReleaseAll(); }
+
+RegStore::RegStore(RegStore&& other) noexcept : roots_(std::move(other.roots_)) {
+  // The moved-from store stays usable, with empty hives.
+  for (Hive hive : kAllHives) {
+    other.roots_[static_cast<std::size_t>(hive)] = std::make_shared<RegKey>(std::wstring(HiveName(hive)), nullptr);
+  }
+}
+
+RegStore& RegStore::operator=(RegStore&& other) noexcept {
+  if (this != &other) {
+    ReleaseAll();
+    roots_ = std::move(other.roots_);
+    for (Hive hive : kAllHives) {
+      other.roots_[static_cast<std::size_t>(hive)] =
+          std::make_shared<RegKey>(std::wstring(HiveName(hive)), nullptr);
+    }
+  }
+  return *this;
+}
+
+void RegStore::ReleaseAll() {
+  for (auto& root : roots_) {
+    if (root) root->Detach();
+    root.reset();
+  }
+}
+
+RegKey* RegStore::FindKey(Hive hive, std::wstring_view path) const {
+  std::vector<std::wstring> names;
+  if (!SplitKeyPath(path, &names)) return nullptr;
+  return FindKey(hive, names);
+}
+
+RegKey* RegStore::FindKey(Hive hive, const std::vector<std::wstring>& names) const {
+  RegKey* key = roots_[static_cast<std::size_t>(hive)].get();
+  for (const auto& name : names) {
+    key = key->FindSubKey(name);
+    if (key == nullptr) return nullptr;
+  }
+  return key;
+}
+
+RegKey* RegStore::CreateKey(Hive hive, std::wstring_view path) {
+  std::vector<std::wstring> names;
+  if (!SplitKeyPath(path, &names)) return nullptr;
+  return CreateKey(hive, names);
+}
+
+RegKey* RegStore::CreateKey(Hive hive, const std::vector<std::wstring>& names) {
+  RegKey* key = roots_[static_cast<std::size_t>(hive)].get();
+  for (const auto& name : names) {
+    key = key->CreateSubKey(name);
+    if (key == nullptr) return nullptr;
+  }
+  return key;
+}
+
+bool RegStore::DeleteKey(Hive hive, std::wstring_view path) {
+  std::vector<std::wstring> names;
+  if (!SplitKeyPath(path, &names)) return false;
+  return DeleteKey(hive, names);
+}
+
+bool RegStore::DeleteKey(Hive hive, const std::vector<std::wstring>& names) {
+  if (names.empty()) return false;
+  RegKey* parent = roots_[static_cast<std::size_t>(hive)].get();
+  for (std::size_t i = 0; i + 1 < names.size(); ++i) {
+    parent = parent->FindSubKey(names[i]);
+    if (parent == nullptr) return false;
+  }
+  return parent->DeleteSubKey(names.back());
+}
+
+void RegStore::Clear() {
+  for (auto& root : roots_) root->Clear();
+}
+
+}  // namespace zc::sim

@@ -1,0 +1,154 @@
+// The simulated machine's registry: three hives of keys and values held in
+// memory, with the registry's own rules. Key and value names compare without
+// regard to case and keep the case they were created with; sub-keys
+// enumerate in case-insensitive order, values in the order they were created.
+// Value data are the raw bytes Windows holds (REG_SZ as UTF-16LE, with its
+// terminating NUL when the writer gave one) and the type is a plain number,
+// so types this code does not know pass through unchanged.
+//
+// HKEY_CLASSES_ROOT is HKLM\SOFTWARE\Classes and HKEY_CURRENT_CONFIG is
+// HKLM\SYSTEM\CurrentControlSet\Hardware Profiles\Current: both are names for
+// keys of the HKEY_LOCAL_MACHINE hive, not hives of their own.
+//
+// Keys are shared objects so that an open handle can outlive the deletion of
+// its key: a deleted key is detached from the tree and marked deleted.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/registry.h"
+#include "platform/sim/reg_value_list.h"
+
+namespace zc::sim {
+
+enum class Hive { kLocalMachine, kCurrentUser, kUsers };
+inline constexpr std::array<Hive, 3> kAllHives{Hive::kLocalMachine, Hive::kCurrentUser, Hive::kUsers};
+
+// "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_USERS".
+std::wstring_view HiveName(Hive hive);
+
+// The registry's limits.
+inline constexpr std::size_t kMaxKeyNameLength = 255;
+inline constexpr std::size_t kMaxValueNameLength = 16383;
+inline constexpr std::size_t kMaxKeyDepth = 512;
+
+// A name a key can be created with: 1 to 255 characters, no backslash, and
+// none of NUL, CR, LF (which a .reg file could not carry in a key header).
+bool IsValidKeyName(std::wstring_view name);
+
+// Splits "A\B\C" into its names. A single trailing backslash is accepted;
+// a leading or doubled one is not (false). An empty path gives no names.
+bool SplitKeyPath(std::wstring_view path, std::vector<std::wstring>* names);
+
+// A key named from a root, as .reg files and logs name it.
+struct HivePath {
+  Hive hive = Hive::kLocalMachine;
+  std::vector<std::wstring> names;  // from the hive's root
+};
+// The names of the keys that HKEY_CLASSES_ROOT and HKEY_CURRENT_CONFIG stand for.
+std::vector<std::wstring> ClassesRootNames();
+std::vector<std::wstring> CurrentConfigNames();
+// Maps a root name (HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_USERS,
+// HKEY_CLASSES_ROOT, HKEY_CURRENT_CONFIG, or HKLM, HKCU, HKU, HKCR, HKCC;
+// any case) to its hive and the names leading to its key.
+std::optional<HivePath> ResolveRootName(std::wstring_view root);
+
+class RegKey : public std::enable_shared_from_this<RegKey> {
+ public:
+  RegKey(std::wstring name, RegKey* parent) : name_(std::move(name)), parent_(parent) {}
+  RegKey(const RegKey&) = delete;
+  RegKey& operator=(const RegKey&) = delete;
+
+  const std::wstring& name() const { return name_; }
+  RegKey* parent() const { return parent_; }
+  bool deleted() const { return deleted_; }
+  // Names from the hive's root ("SOFTWARE\Classes"); empty for a root.
+  std::wstring PathFromRoot() const;
+  std::size_t Depth() const;
+
+  // Sub-keys, in case-insensitive order.
+  std::size_t SubKeyCount() const { return subKeys_.size(); }
+  RegKey* SubKeyAt(std::size_t index) const;
+  RegKey* FindSubKey(std::wstring_view name) const;
+  // The existing sub-key of that name, or a new one; null when the name is
+  // not valid or the key would lie deeper than the registry allows.
+  RegKey* CreateSubKey(std::wstring_view name);
+  // Deletes the sub-key with its whole tree; false when there is none.
+  bool DeleteSubKey(std::wstring_view name);
+  // The longest sub-key name (UTF-16 units), reset when the last one goes.
+  std::uint32_t maxSubKeyNameLength() const { return maxSubKeyNameLength_; }
+
+  ValueList& values() { return values_; }
+  const ValueList& values() const { return values_; }
+
+  // Conveniences over values().
+  const RegValue* FindValue(std::wstring_view name) const { return values_.Find(name); }
+  void SetValue(std::wstring_view name, std::uint32_t type, std::vector<std::uint8_t> data) {
+    values_.Set(name, type, std::move(data));
+  }
+  // REG_SZ (or the type given) with a terminating NUL, as RegSetValueExW
+  // callers write text.
+  void SetString(std::wstring_view name, std::wstring_view text, std::uint32_t type = regtype::kSz);
+  void SetDword(std::wstring_view name, std::uint32_t number);
+  bool DeleteValue(std::wstring_view name) { return values_.Erase(name); }
+  // The text of a value of any type, cut at its first NUL; nullopt when absent.
+  std::optional<std::wstring> GetString(std::wstring_view name) const;
+  // The number of a 4-byte value; nullopt when absent or of another size.
+  std::optional<std::uint32_t> GetDword(std::wstring_view name) const;
+
+  // Removes every value and sub-key.
+  void Clear();
+
+ private:
+  friend class RegStore;
+  // Marks this key and everything under it deleted and detaches it.
+  void Detach();
+
+  std::wstring name_;
+  RegKey* parent_;
+  bool deleted_ = false;
+  std::vector<std::shared_ptr<RegKey>> subKeys_;  // sorted
+  std::uint32_t maxSubKeyNameLength_ = 0;
+  ValueList values_;
+};
+
+class RegStore {
+ public:
+  RegStore();
+  ~RegStore();
+  RegStore(const RegStore&) = delete;
+  RegStore& operator=(const RegStore&) = delete;
+  // Moving hands the tree over; the keys a store held before an assignment
+  // are marked deleted (handles still open on them then see a deleted key).
+  RegStore(RegStore&& other) noexcept;
+  RegStore& operator=(RegStore&& other) noexcept;
+
+  RegKey& Root(Hive hive) { return *roots_[static_cast<std::size_t>(hive)]; }
+  const RegKey& Root(Hive hive) const { return *roots_[static_cast<std::size_t>(hive)]; }
+
+  // Paths are the names below the hive's root, separated by backslashes.
+  RegKey* FindKey(Hive hive, std::wstring_view path) const;
+  RegKey* FindKey(Hive hive, const std::vector<std::wstring>& names) const;
+  // Opens the key, creating it and its parents; null for a malformed path.
+  RegKey* CreateKey(Hive hive, std::wstring_view path);
+  RegKey* CreateKey(Hive hive, const std::vector<std::wstring>& names);
+  // Deletes the key with its tree; false when absent. A hive's root is
+  // never deleted (an empty path clears nothing and returns false).
+  bool DeleteKey(Hive hive, std::wstring_view path);
+  bool DeleteKey(Hive hive, const std::vector<std::wstring>& names);
+
+  void Clear();
+
+ private:
+  void ReleaseAll();
+  std::array<std::shared_ptr<RegKey>, 3> roots_;
+};
+
+}  // namespace zc::sim

@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/sim/reg_store.h"
+#include "platform/sim/reg_value_list.h"
+#include "platform/text.h"
+
+namespace zc::sim {
+namespace {
+
+std::vector<std::uint8_t> Bytes(std::initializer_list<int> list) {
+  std::vector<std::uint8_t> out;
+  for (int b : list) out.push_back(static_cast<std::uint8_t>(b));
+  return out;
+}
+
+std::vector<std::wstring> Names(const ValueList& values) {
+  std::vector<std::wstring> names;
+  for (std::size_t i = 0; i < values.size(); ++i) names.push_back(values.At(i)->name);
+  return names;
+}
+
+TEST(RegValueList, KeepsCreationOrderAndPlaceOnReset) {
+  ValueList values;
+  EXPECT_TRUE(values.Set(L"Zeta", 1, Bytes({1})));
+  EXPECT_TRUE(values.Set(L"alpha", 4, Bytes({1, 0, 0, 0})));
+  EXPECT_TRUE(values.Set(L"", 1, Bytes({0, 0})));
+  // Re-set under another case: same value, same place, first spelling kept.
+  EXPECT_FALSE(values.Set(L"ZETA", 3, Bytes({9, 9})));
+  EXPECT_EQ(Names(values), (std::vector<std::wstring>{L"Zeta", L"alpha", L""}));
+  EXPECT_EQ(values.At(0)->type, 3u);
+  EXPECT_EQ(values.At(0)->data, Bytes({9, 9}));
+  EXPECT_EQ(values.Find(L"ALPHA")->name, L"alpha");
+  EXPECT_EQ(values.At(3), nullptr);
+}
+
+TEST(RegValueList, DeletionMovesLaterValuesDown) {
+  ValueList values;
+  for (int i = 0; i < 10; ++i) values.Set(L"v" + std::to_wstring(i), 4, Bytes({i, 0, 0, 0}));
+  EXPECT_TRUE(values.Erase(L"V3"));
+  EXPECT_FALSE(values.Erase(L"v3"));
+  EXPECT_TRUE(values.Erase(L"v0"));
+  EXPECT_EQ(values.size(), 8u);
+  EXPECT_EQ(values.At(0)->name, L"v1");
+  EXPECT_EQ(values.At(2)->name, L"v4");
+  EXPECT_EQ(values.At(7)->name, L"v9");
+  EXPECT_EQ(values.At(8), nullptr);
+  // A value created after deletions goes to the end.
+  values.Set(L"v3", 1, {});
+  EXPECT_EQ(values.At(8)->name, L"v3");
+}
+
+TEST(RegValueList, MaximaGrowAndResetOnlyWhenEmpty) {
+  ValueList values;
+  values.Set(L"longer-name", 3, std::vector<std::uint8_t>(100));
+  values.Set(L"a", 3, std::vector<std::uint8_t>(4));
+  values.Erase(L"longer-name");
+  // As the registry does: deleting a value does not shrink the maxima...
+  EXPECT_EQ(values.maxNameLength(), 11u);
+  EXPECT_EQ(values.maxDataSize(), 100u);
+  // ...until the key has no values left.
+  values.Erase(L"a");
+  EXPECT_EQ(values.maxNameLength(), 0u);
+  EXPECT_EQ(values.maxDataSize(), 0u);
+}
+
+// Random sets, re-sets and deletions against a plain vector, across enough
+// values for tombstones, the rank tree, compaction and rehashing to happen.
+TEST(RegValueList, MatchesReferenceModelUnderRandomOperations) {
+  std::mt19937 random(12345);
+  ValueList values;
+  std::vector<std::pair<std::wstring, std::uint32_t>> model;  // lower-cased name, type
+  auto find = [&model](const std::wstring& name) {
+    const std::wstring lower = ToLowerAscii(name);
+    return std::find_if(model.begin(), model.end(), [&lower](const auto& entry) { return entry.first == lower; });
+  };
+  for (int step = 0; step < 40000; ++step) {
+    const int op = static_cast<int>(random() % 10);
+    std::wstring name = L"Name" + std::to_wstring(random() % 2000);
+    if (random() % 2) name = ToLowerAscii(name);
+    if (op < 6) {
+      const auto type = static_cast<std::uint32_t>(random() % 12);
+      const bool added = values.Set(name, type, Bytes({static_cast<int>(type)}));
+      auto it = find(name);
+      ASSERT_EQ(added, it == model.end());
+      if (it == model.end()) {
+        model.emplace_back(ToLowerAscii(name), type);
+      } else {
+        it->second = type;
+      }
+    } else if (op < 9) {
+      auto it = find(name);
+      ASSERT_EQ(values.Erase(name), it != model.end());
+      if (it != model.end()) model.erase(it);
+    } else if (!model.empty()) {
+      const std::size_t index = random() % model.size();
+      const RegValue* value = values.At(index);
+      ASSERT_NE(value, nullptr);
+      ASSERT_TRUE(EqualsNoCase(value->name, model[index].first));
+      ASSERT_EQ(value->type, model[index].second);
+    }
+    ASSERT_EQ(values.size(), model.size());
+  }
+  ASSERT_EQ(values.size(), model.size());
+  for (std::size_t i = 0; i < model.size(); ++i) {
+    ASSERT_TRUE(EqualsNoCase(values.At(i)->name, model[i].first)) << i;
+    ASSERT_NE(values.Find(model[i].first), nullptr);
+  }
+  std::size_t visited = 0;
+  values.ForEach([&](const RegValue& value) { EXPECT_TRUE(EqualsNoCase(value.name, model[visited++].first)); });
+  EXPECT_EQ(visited, model.size());
+}
+
+TEST(RegKey, SubKeysSortWithoutCaseAndKeepTheirSpelling) {
+  RegStore store;
+  RegKey& root = store.Root(Hive::kLocalMachine);
+  for (const wchar_t* name : {L"software", L"Beta", L"alpha", L"_under", L"Zed", L"SAM"}) {
+    ASSERT_NE(root.CreateSubKey(name), nullptr);
+  }
+  EXPECT_EQ(root.CreateSubKey(L"SOFTWARE"), root.FindSubKey(L"software"));
+  std::vector<std::wstring> order;
+  for (std::size_t i = 0; i < root.SubKeyCount(); ++i) order.push_back(root.SubKeyAt(i)->name());
+  // Upper-case comparison puts '_' (0x5F) after the letters.
+  EXPECT_EQ(order, (std::vector<std::wstring>{L"alpha", L"Beta", L"SAM", L"software", L"Zed", L"_under"}));
+  EXPECT_EQ(root.maxSubKeyNameLength(), 8u);
+}
+
+TEST(RegKey, RefusesNamesAndDepthsTheRegistryCannotHold) {
+  RegStore store;
+  RegKey& root = store.Root(Hive::kCurrentUser);
+  EXPECT_EQ(root.CreateSubKey(L""), nullptr);
+  EXPECT_EQ(root.CreateSubKey(L"a\\b"), nullptr);
+  EXPECT_EQ(root.CreateSubKey(L"line\nbreak"), nullptr);
+  EXPECT_EQ(root.CreateSubKey(std::wstring(256, L'k')), nullptr);
+  EXPECT_NE(root.CreateSubKey(std::wstring(255, L'k')), nullptr);
+  std::vector<std::wstring> deep(kMaxKeyDepth, L"d");
+  EXPECT_NE(store.CreateKey(Hive::kCurrentUser, deep), nullptr);
+  deep.push_back(L"d");
+  EXPECT_EQ(store.CreateKey(Hive::kCurrentUser, deep), nullptr);
+}
+
+TEST(RegKey, DeletedTreeIsMarkedForWhoeverStillHoldsIt) {
+  RegStore store;
+  RegKey* leaf = store.CreateKey(Hive::kLocalMachine, L"SOFTWARE\\Vendor\\Product\\Leaf");
+  ASSERT_NE(leaf, nullptr);
+  std::shared_ptr<RegKey> held = leaf->shared_from_this();
+  leaf->SetString(L"Path", L"C:\\x");
+  EXPECT_TRUE(store.DeleteKey(Hive::kLocalMachine, L"software\\VENDOR"));
+  EXPECT_TRUE(held->deleted());
+  EXPECT_EQ(held->GetString(L"Path"), L"C:\\x");  // still readable memory, not a dangling key
+  EXPECT_EQ(store.FindKey(Hive::kLocalMachine, L"SOFTWARE\\Vendor"), nullptr);
+  EXPECT_FALSE(store.DeleteKey(Hive::kLocalMachine, L"SOFTWARE\\Vendor"));
+  EXPECT_FALSE(store.FindKey(Hive::kLocalMachine, L"SOFTWARE")->deleted());
+
+  // Replacing a store's contents retires the old keys the same way.
+  RegKey* kept = store.CreateKey(Hive::kUsers, L".DEFAULT");
+  std::shared_ptr<RegKey> old = kept->shared_from_this();
+  store = RegStore();
+  EXPECT_TRUE(old->deleted());
+  EXPECT_EQ(store.FindKey(Hive::kUsers, L".DEFAULT"), nullptr);
+}
+
+TEST(RegKey, StringAndDwordHelpers) {
+  RegStore store;
+  RegKey* key = store.CreateKey(Hive::kLocalMachine, L"SOFTWARE\\T");
+  key->SetString(L"s", L"ab");
+  EXPECT_EQ(key->FindValue(L"s")->data, Bytes({'a', 0, 'b', 0, 0, 0}));
+  key->SetValue(L"multi", 7, Bytes({'x', 0, 0, 0, 'y', 0, 0, 0, 0, 0}));
+  EXPECT_EQ(key->GetString(L"multi"), L"x");
+  key->SetValue(L"unterminated", 1, Bytes({'h', 0, 'i', 0}));
+  EXPECT_EQ(key->GetString(L"unterminated"), L"hi");
+  key->SetDword(L"n", 0x01020304);
+  EXPECT_EQ(key->FindValue(L"n")->data, Bytes({4, 3, 2, 1}));
+  EXPECT_EQ(key->GetDword(L"N"), 0x01020304u);
+  EXPECT_EQ(key->GetDword(L"s"), std::nullopt);
+  EXPECT_EQ(key->GetString(L"missing"), std::nullopt);
+}
+
+TEST(RegPaths, RootNamesAndSplitting) {
+  auto classes = ResolveRootName(L"hkcr");
+  ASSERT_TRUE(classes);
+  EXPECT_EQ(classes->hive, Hive::kLocalMachine);
+  EXPECT_EQ(classes->names, ClassesRootNames());
+  auto config = ResolveRootName(L"HKEY_CURRENT_CONFIG");
+  ASSERT_TRUE(config);
+  EXPECT_EQ(config->names, CurrentConfigNames());
+  EXPECT_EQ(ResolveRootName(L"HKU")->hive, Hive::kUsers);
+  EXPECT_EQ(ResolveRootName(L"HKEY_CURRENT_USER")->hive, Hive::kCurrentUser);
+  EXPECT_FALSE(ResolveRootName(L"HKEY_PERFORMANCE_DATA"));
+
+  std::vector<std::wstring> names;
+  EXPECT_TRUE(SplitKeyPath(L"A\\B\\", &names));
+  EXPECT_EQ(names, (std::vector<std::wstring>{L"A", L"B"}));
+  EXPECT_FALSE(SplitKeyPath(L"A\\\\B", &names));
+  EXPECT_FALSE(SplitKeyPath(L"\\A", &names));
+  EXPECT_TRUE(SplitKeyPath(L"", &names));
+  EXPECT_TRUE(names.empty());
+}
+
+}  // namespace
+}  // namespace zc::sim

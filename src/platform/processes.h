@@ -25,10 +25,12 @@ class Processes {
  public:
   virtual ~Processes() = default;
 
-  // CreateProcessW with no application name, the whole command line, no
-  // inherited handles, a normally shown window, the tool's own environment
-  // and directory. 2 when the program is not there.
-  virtual WinError StartProcess(std::wstring_view commandLine, ProcessHandles* handles) = 0;
+  // CreateProcessW with the program's full path as the application name
+  // (empty: none, the command line's first word is searched for), the whole
+  // command line, no inherited handles, a normally shown window, the tool's
+  // own environment and directory. 2 when the program is not there.
+  virtual WinError StartProcess(std::wstring_view applicationName, std::wstring_view commandLine,
+                                ProcessHandles* handles) = 0;
   // WaitForSingleObject: 0 ended, 258 timed out, 0xFFFFFFFF failed.
   virtual std::uint32_t Wait(ProcessHandleValue process, std::uint32_t milliseconds) = 0;
   virtual WinError GetExitCode(ProcessHandleValue process, std::uint32_t* exitCode) = 0;

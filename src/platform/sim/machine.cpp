@@ -1,0 +1,129 @@
+#include "platform/sim/machine.h"
+
+#include <fstream>
+
+#include "platform/sim/reg_file.h"
+#include "platform/sim/registry_util.h"
+#include "platform/text.h"
+
+namespace fs = std::filesystem;
+
+namespace zc::sim {
+
+SimMachine::SimMachine(fs::path folder, MachineConfig config) : folder_(std::move(folder)), config_(std::move(config)) {
+  config_.ApplyDefaults();
+  for (const auto& rule : config_.faults) faults_.Add(rule);
+  for (const auto& path : config_.lockedFiles) {
+    faults_.Add(FaultRule{"DeleteFile", path, err::kSharingViolation, -1});
+  }
+}
+
+SimMachine::~SimMachine() = default;
+
+void SimMachine::Wire() {
+  toolRegistry_ = std::make_unique<SimRegistry>(store_, config_.bits == 64, &faults_);
+  nativeRegistry_ = std::make_unique<SimRegistry>(store_, false, nullptr);
+  fs_ = std::make_unique<SimFileSystem>(folder_, [this] { return config_.currentDirectory; }, &faults_);
+  fs_->SetScheduleDeleteHandler([this](const std::wstring& path) { ScheduleDelete(path); });
+  system_ = std::make_unique<SimSystemInfo>(config_, &faults_);
+  msi_ = std::make_unique<MsiRegistration>(*nativeRegistry_, *fs_, config_.bits == 64);
+  installer_ = std::make_unique<SimWindowsInstaller>(*nativeRegistry_, &faults_);
+  processes_ = std::make_unique<SimProcesses>(*msi_, *fs_, config_, &faults_);
+  spooler_ = std::make_unique<SimSpooler>(*nativeRegistry_, config_.windowsFolder, config_.bits == 64, &faults_);
+  services_ = std::make_unique<SimServiceManager>(*nativeRegistry_, config_, &faults_);
+  power_ = std::make_unique<SimPower>(config_.shutdownPrivilege, &faults_);
+  ui_ = std::make_unique<SimUserInterface>();
+}
+
+std::unique_ptr<SimMachine> SimMachine::Load(const fs::path& folder, std::string* error) {
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) {
+    if (error) *error = folder.string() + ": not a machine folder";
+    return nullptr;
+  }
+  MachineConfig config;
+  if (fs::exists(folder / kConfigFile, ec)) {
+    ConfigError configError;
+    if (!LoadMachineConfig(folder / kConfigFile, &config, &configError)) {
+      if (error) *error = configError.ToString();
+      return nullptr;
+    }
+  }
+  std::unique_ptr<SimMachine> machine(new SimMachine(folder, std::move(config)));
+  if (fs::exists(folder / kRegistryFile, ec)) {
+    if (auto regError = LoadRegFile(folder / kRegistryFile, machine->store_)) {
+      if (error) *error = regError->ToString();
+      return nullptr;
+    }
+  }
+  machine->Wire();
+  std::string attributeError;
+  if (!machine->fs_->LoadAttributes(folder / kAttributesFile, &attributeError)) {
+    if (error) *error = attributeError;
+    return nullptr;
+  }
+  return machine;
+}
+
+std::unique_ptr<SimMachine> SimMachine::Create(const fs::path& folder, MachineConfig config) {
+  std::error_code ec;
+  fs::create_directories(folder / "drive_c", ec);
+  std::unique_ptr<SimMachine> machine(new SimMachine(folder, std::move(config)));
+  machine->Wire();
+  return machine;
+}
+
+Platform SimMachine::platform() {
+  return Platform{*toolRegistry_, *installer_, *fs_, *system_, *processes_, *spooler_, *services_, *power_, *ui_};
+}
+
+void SimMachine::ScheduleDelete(const std::wstring& path) {
+  // As MoveFileEx records it: source, empty target, and the list's end.
+  std::vector<std::uint8_t> data;
+  if (auto existing = ReadValue(*nativeRegistry_, kHkeyLocalMachine, kPendingRenamesKey, L"PendingFileRenameOperations")) {
+    data = existing->data;
+    if (data.size() >= 2) data.resize(data.size() - 2);  // drop the list's final NUL
+  }
+  const auto entry = TextBytes(L"\\??\\" + path);
+  data.insert(data.end(), entry.begin(), entry.end());
+  data.insert(data.end(), {0, 0, 0, 0});
+  WriteValue(*nativeRegistry_, kHkeyLocalMachine, kPendingRenamesKey, L"PendingFileRenameOperations",
+             regtype::kMultiSz, data);
+}
+
+std::vector<std::wstring> SimMachine::PendingDeletes() {
+  std::vector<std::wstring> paths;
+  auto value = ReadValue(*nativeRegistry_, kHkeyLocalMachine, kPendingRenamesKey, L"PendingFileRenameOperations");
+  if (!value) return paths;
+  const std::wstring all = FromUtf16Le(value->data.data(), value->data.size());
+  // Pairs of source and target; an empty target means deletion.
+  std::size_t pos = 0;
+  while (pos < all.size()) {
+    const std::size_t sourceEnd = all.find(L'\0', pos);
+    if (sourceEnd == std::wstring::npos || sourceEnd == pos) break;
+    const std::wstring source = all.substr(pos, sourceEnd - pos);
+    const std::size_t targetEnd = all.find(L'\0', sourceEnd + 1);
+    if (targetEnd == std::wstring::npos) break;
+    if (targetEnd == sourceEnd + 1) paths.push_back(source.rfind(L"\\??\\", 0) == 0 ? source.substr(4) : source);
+    pos = targetEnd + 1;
+  }
+  return paths;
+}
+
+bool SimMachine::Save(std::string* error) {
+  if (auto regError = SaveRegFile(folder_ / kRegistryFile, store_)) {
+    if (error) *error = regError->ToString();
+    return false;
+  }
+  std::error_code ec;
+  if (!fs_->SaveAttributes(folder_ / kAttributesFile)) {
+    if (error) *error = std::string(kAttributesFile) + ": cannot be written";
+    return false;
+  }
+  if (power_->restartRequested()) {
+    std::ofstream(folder_ / kRestartMarkerFile) << "A restart was requested by the last run.\n";
+  }
+  return true;
+}
+
+}  // namespace zc::sim

@@ -1,0 +1,59 @@
+// machine.ini: what a simulated machine holds besides its registry and
+// drives.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/sim/faults.h"
+#include "platform/system_info.h"
+
+namespace zc::sim {
+
+// A service's running state and how its transitions go.
+struct ServiceBehaviour {
+  std::uint32_t state = 1;        // SERVICE_STOPPED
+  int startPendingPolls = 0;      // polls spent in START_PENDING; -1: never leaves it
+  int stopPendingPolls = 0;       // polls spent in STOP_PENDING; -1: never leaves it
+};
+
+struct MachineConfig {
+  std::optional<LocalTime> clock;  // none: the host's local time
+  std::wstring currentDirectory = L"C:\\";
+  std::wstring programsFolder;     // empty until defaults are applied
+  std::wstring windowsFolder = L"C:\\WINDOWS";
+  std::wstring systemFolder;       // default: windows + "\system32"
+  OsVersion version{6, 1};
+  int bits = 32;
+  bool shutdownPrivilege = true;  // the account holds SeShutdownPrivilege
+  std::vector<std::pair<std::wstring, std::wstring>> environment;  // in file order
+  std::map<std::wstring, ServiceBehaviour> services;               // by lower-cased name
+  std::vector<std::pair<std::wstring, std::uint32_t>> msiexecExitCodes;  // product code -> exit code
+  std::vector<FaultRule> faults;
+  std::vector<std::wstring> lockedFiles;
+
+  // Fills what the file left out, from the bitness and the Windows folder.
+  void ApplyDefaults();
+};
+
+struct ConfigError {
+  std::string file;
+  int line = 0;  // 1-based; 0 when the file as a whole is at fault
+  std::string message;
+  std::string ToString() const;
+};
+
+// Parses machine.ini text. On error returns false and fills `error`; the
+// config passed in is then left as it was.
+bool ParseMachineConfig(const std::string& text, const std::string& fileName, MachineConfig* config,
+                        ConfigError* error);
+bool LoadMachineConfig(const std::filesystem::path& path, MachineConfig* config, ConfigError* error);
+
+// The machine.ini text that gives back `config`.
+std::string WriteMachineConfig(const MachineConfig& config);
+
+}  // namespace zc::sim

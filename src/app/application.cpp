@@ -156,25 +156,11 @@ void VEZEZERidivorOde::EndRun() {
 
 int VEZEZERidivorOde::ExitStatus() const {
   if (m_bAnyRefusal) return exitstatus::kRefused;
+  if (m_bAnyInstallInProgress) return exitstatus::kInstallInProgress;
   if (m_bAnyUninstallFailure) return exitstatus::kUninstallFailed;
   if (m_bRestartInitiated) return exitstatus::kRestartInitiated;
   if (m_bRebootRequired) return exitstatus::kRestartRequired;
   return exitstatus::kCompleted;
-}
-
-// The catalogue, discovery and removal steps below are filled in by their
-// own units as they land; until then they do nothing.
-bool VEZEZERidivorOde::BuildProductCodeLists(bool /*useFallback*/) { return true; }
-
-void VEZEZERidivorOde::DiscoverInstalledProducts(const std::wstring& /*publisherFilter*/) {
-  m_installedProducts.clear();
-}
-
-bool VEZEZERidivorOde::RunRemoval(bool /*removeFolders*/, bool /*remove*/, int /*productIndex*/) { return true; }
-
-bool VEZEZERidivorOde::CustomClean(const std::wstring& /*familyLabel*/, bool /*applyFolderCleanup*/,
-                                   bool /*remove*/) {
-  return true;
 }
 
 void VEZEZERidivorOde::RestartSystem() { m_bRestartInitiated = RequestSystemRestart(m_platform.power); }

@@ -20,6 +20,7 @@ extern std::vector<std::wstring> g_listEntries;
 namespace exitstatus {
 inline constexpr int kCompleted = 0;
 inline constexpr int kRefused = 1;
+inline constexpr int kInstallInProgress = 1618;
 inline constexpr int kUninstallFailed = 1603;
 inline constexpr int kRestartInitiated = 1641;
 inline constexpr int kRestartRequired = 3010;
@@ -43,6 +44,35 @@ class VEZEZERidivorOde {
   // Steps of the run that the start-up sequence calls.
   virtual bool BuildProductCodeLists(bool useFallback);
   virtual void DiscoverInstalledProducts(const std::wstring& publisherFilter);
+
+  // The product catalogue.
+  std::vector<std::wstring> EnumRelatedProducts(const std::wstring& upgradeCode);
+  void BuildInstalledProductList(const std::vector<InstalledProduct>& found);
+  bool BuildFolderCatalogue();
+  std::wstring LookupInstallLocation(const std::wstring& productCode, const std::wstring& programFile);
+  // 0 absent, 1 a file, 2 a folder, -1 unknown.
+  int GetPathState(const std::wstring& path);
+  // The product-code list of a family, by its place in kProductFamilies.
+  std::vector<std::wstring>& ProductCodeList(int family);
+
+  // The uninstall runner.
+  bool RunMsiUninstall(const std::wstring& productCode, const std::wstring& extraProperties);
+  std::wstring GetMsiZapPath();
+  bool RunMsiZap(const std::wstring& productCode);
+  bool IsProductRegistered(const std::wstring& productCode);
+
+  // Folder removal and the shared-DLL references of a folder.
+  bool RemoveFolderTree(const std::wstring& folder, bool remove);
+  bool RemovePath(const std::wstring& path, bool remove);
+  bool IsFolderRemovable(const std::wstring& folder);
+  bool ClearReadOnlyAttribute(const std::wstring& path);
+  bool CleanSharedDlls(const std::wstring& keyPath, const std::wstring& folder, bool remove);
+
+  void GalleryCleanup(int productIndex, bool remove);
+  // The print-capture driver remover, run as one step.
+  void RemovePrintCaptureDriver(bool dryRun);
+  // "%02d/%02d/%d %02d:%02d:%02d " of the local time now.
+  std::wstring StepTimestamp();
   virtual bool RunRemoval(bool removeFolders, bool remove, int productIndex);
   virtual bool CustomClean(const std::wstring& familyLabel, bool applyFolderCleanup, bool remove);
   virtual void RestartSystem();
@@ -78,6 +108,10 @@ class VEZEZERidivorOde {
   std::wstring m_strProgramFilesFolder;
   std::wstring m_strWindowsFolder;
   std::wstring m_strSystemFolder;
+  // Folders that folder removal refuses besides the three above: drive
+  // roots, the other programs folder, the common-files folder, ProgramData
+  // and the user-profiles root (lower-cased, ending in a backslash).
+  std::vector<std::wstring> m_guardFolders;
 
  protected:
   Platform m_platform;
@@ -85,6 +119,7 @@ class VEZEZERidivorOde {
   // For the exit status: what went wrong, and how a restart ended.
   bool m_bAnyRefusal = false;
   bool m_bAnyUninstallFailure = false;
+  bool m_bAnyInstallInProgress = false;
   bool m_bRestartInitiated = false;
   bool m_bRestartDeclined = false;
 
@@ -92,6 +127,14 @@ class VEZEZERidivorOde {
   void OpenLog(const CCustomCommandLineInfo& cmdInfo, const LocalTime& startTime, const std::wstring& baseName);
   void RunSilentFlow(const CCustomCommandLineInfo& cmdInfo);
   void RunDialogLoop(bool showBasic, bool showCustom);
+  // Starts a program and waits for it; false with the start error when it
+  // cannot be started.
+  bool RunProcess(const std::wstring& applicationName, const std::wstring& commandLine, std::uint32_t timeout,
+                  std::uint32_t* exitCode, WinError* startError);
+  void BuildGuardFolders(const std::wstring& programs);
+  std::wstring NormaliseForGuard(const std::wstring& folder);
+  bool RefuseProduct(const InstalledProduct& product, const std::vector<const wchar_t*>& firstRemove);
+  bool RemoveLink(const std::wstring& path, std::uint32_t attributes, bool remove);
   void EndRun();
 
   std::wstring m_strLogPath;

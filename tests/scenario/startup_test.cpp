@@ -1,0 +1,283 @@
+// The run from start to end: log name and lines, help, the silent flows'
+// calls and headings, the restart decision and the exit status.
+#include <gtest/gtest.h>
+
+#include "support/scenario.h"
+
+namespace zc::test {
+namespace {
+
+const std::string kStart = "ZENTA Cleanup Tool started at 04/12/2013 09:30:15";
+const std::string kExit = "**** Exiting the ZENTA Cleanup Tool Application *****";
+
+// Records the calls the run makes into the steps of later stages.
+class RecordingApp : public VEZEZERidivorOde {
+ public:
+  using VEZEZERidivorOde::VEZEZERidivorOde;
+  std::vector<std::wstring> calls;
+  bool rebootFromRemoval = false;
+
+  bool BuildProductCodeLists(bool useFallback) override {
+    calls.push_back(L"BuildProductCodeLists(" + std::wstring(useFallback ? L"true" : L"false") + L")");
+    return true;
+  }
+  void DiscoverInstalledProducts(const std::wstring& filter) override {
+    calls.push_back(L"DiscoverInstalledProducts(" + filter + L")");
+  }
+  bool RunRemoval(bool removeFolders, bool remove, int index) override {
+    calls.push_back(L"RunRemoval(" + B(removeFolders) + L"," + B(remove) + L"," + std::to_wstring(index) + L")");
+    if (rebootFromRemoval) m_bRebootRequired = true;
+    return true;
+  }
+  bool CustomClean(const std::wstring& label, bool apply, bool remove) override {
+    calls.push_back(L"CustomClean(" + label + L"," + B(apply) + L"," + B(remove) + L")");
+    return true;
+  }
+
+ private:
+  static std::wstring B(bool b) { return b ? L"true" : L"false"; }
+};
+
+TEST(StartUp, DryRunWithAGivenLogWritesExactlyItsLines) {
+  ScenarioMachine m;
+  const auto r = RunTool(m, L"-dryrun -log C:\\x.log");
+  EXPECT_EQ(r.logPath, L"C:\\x.log");
+  EXPECT_EQ(m.ReadFile(L"C:\\x.log"),
+            CrLf({kStart, "", "", "*** Silent ZENTA Cleanup Tool Dry run for selected products", "", "", kExit}));
+  EXPECT_EQ(r.exitStatus, 0);
+}
+
+TEST(StartUp, HelpWritesTheStartLineOnlyAndShowsTheHelpBox) {
+  ScenarioMachine m;
+  RecordingApp app(m.machine().platform());
+  const auto r = RunTool(m, L"-all -help -quillo", &app);
+  EXPECT_EQ(r.log, kStart + "\r\n\r\n");
+  ASSERT_EQ(m.machine().ui().shown().size(), 1u);
+  EXPECT_EQ(m.machine().ui().shown()[0].caption, L"ZENTA Cleanup Tool Help");
+  EXPECT_EQ(m.machine().ui().shown()[0].text, CommandLineHelpText());
+  // The lists are built before the log opens; nothing else runs.
+  EXPECT_EQ(app.calls, std::vector<std::wstring>{L"BuildProductCodeLists(true)"});
+}
+
+TEST(LogPath, DefaultNameUsesTmpTheFirstFreeNumberAndTheStartTime) {
+  ScenarioMachine m;
+  EXPECT_EQ(RunTool(m, L"").logPath, L"C:\\Temp\\ZENTACleanup2_20130412_093015.log");
+
+  m.WriteFile(L"C:\\Temp\\ZENTACleanup2");
+  EXPECT_EQ(RunTool(m, L"").logPath, L"C:\\Temp\\ZENTACleanup3_20130412_093015.log");
+
+  m.MakeFolder(L"C:\\Temp\\ZENTACleanup3");
+  EXPECT_EQ(RunTool(m, L"").logPath, L"C:\\Temp\\ZENTACleanup4_20130412_093015.log");
+}
+
+TEST(LogPath, TwoRunsInOneSecondShareTheFileAndTheLaterTruncates) {
+  ScenarioMachine m;
+  RunTool(m, L"-dryrun -quillo");
+  const auto second = RunTool(m, L"");
+  EXPECT_EQ(second.log, CrLf({kStart, "", "", "", kExit}));
+}
+
+TEST(LogPath, TmpThatIsMissingFallsBackToTheRootOfTheCurrentDrive) {
+  auto config = ScenarioMachine::DefaultConfig();
+  config.environment = {{L"TMP", L"C:\\NoSuchFolder"}};
+  ScenarioMachine m(config);
+  const auto r = RunTool(m, L"");
+  EXPECT_EQ(r.logPath, L"\\ZENTACleanup2_20130412_093015.log");
+  EXPECT_TRUE(m.Exists(L"C:\\ZENTACleanup2_20130412_093015.log"));
+}
+
+TEST(LogPath, TmpEndingInABackslashGetsNoSecond) {
+  auto config = ScenarioMachine::DefaultConfig();
+  config.environment = {{L"TMP", L"C:\\Temp\\"}};
+  ScenarioMachine m(config);
+  EXPECT_EQ(RunTool(m, L"").logPath, L"C:\\Temp\\ZENTACleanup2_20130412_093015.log");
+}
+
+TEST(LogPath, AGivenLogThatCannotBeOpenedIsReplacedByTheDefault) {
+  ScenarioMachine m;
+  const auto r = RunTool(m, L"-log C:\\NoSuchFolder\\x.log");
+  EXPECT_EQ(r.logPath, L"C:\\Temp\\ZENTACleanup2_20130412_093015.log");
+  EXPECT_EQ(r.log, CrLf({kStart, "", "", "", kExit}));
+}
+
+TEST(LogPath, AGivenLogIsTruncatedEvenWhenItIsAnEarlierLog) {
+  ScenarioMachine m;
+  m.WriteFile(L"C:\\x.log", std::string(5000, 'z'));
+  const auto r = RunTool(m, L"/LOG C:\\x.log");
+  EXPECT_EQ(r.log, CrLf({kStart, "", "", "", kExit}));
+}
+
+TEST(LogPath, ARunWhoseLogCannotBeOpenedAnywhereStillRuns) {
+  ScenarioMachine m;
+  m.machine().faults().Add(sim::FaultRule{"CreateFile", L"*", err::kAccessDenied, -1});
+  RecordingApp app(m.machine().platform());
+  const auto r = RunTool(m, L"-all -dryrun", &app);
+  EXPECT_EQ(r.logPath, L"C:\\Temp\\ZENTACleanup2_20130412_093015.log");
+  EXPECT_FALSE(m.Exists(r.logPath));
+  EXPECT_EQ(app.calls.back(), L"RunRemoval(false,false,-2)");
+  EXPECT_EQ(r.exitStatus, 0);
+}
+
+TEST(SilentFlows, AllProductsDryRunScansOnceAndListsOnly) {
+  ScenarioMachine m;
+  RecordingApp app(m.machine().platform());
+  const auto r = RunTool(m, L"-dryrun -all", &app);
+  EXPECT_EQ(app.calls, (std::vector<std::wstring>{L"BuildProductCodeLists(true)",
+                                                   L"DiscoverInstalledProducts(zenta technologies)",
+                                                   L"RunRemoval(false,false,-2)"}));
+  EXPECT_EQ(r.log, CrLf({kStart, "", "", "*** Silent ZENTA Cleanup Tool Dry run for all ZENTA Products installed", "",
+                         "", kExit}));
+  EXPECT_TRUE(m.machine().ui().shown().empty());
+}
+
+TEST(SilentFlows, AllProductsRemovalPassesTheFolderSwitch) {
+  for (const auto& [args, expected] : std::vector<std::pair<std::wstring, std::wstring>>{
+           {L"-all", L"RunRemoval(false,true,-2)"},
+           {L"-full -folder", L"RunRemoval(true,true,-2)"},
+           {L"-all -dryrun -folder", L"RunRemoval(false,false,-2)"}}) {
+    ScenarioMachine m;
+    RecordingApp app(m.machine().platform());
+    RunTool(m, args, &app);
+    EXPECT_EQ(app.calls.back(), expected) << args;
+  }
+}
+
+TEST(SilentFlows, DryRunOfFamiliesWritesHeadingsInItsOwnOrder) {
+  ScenarioMachine m;
+  RecordingApp app(m.machine().platform());
+  const auto r = RunTool(m, L"-commonfiles -tavlo -quillo -cxpe -convexa -vexil -quorix -dryrun -folder", &app);
+  EXPECT_EQ(app.calls, (std::vector<std::wstring>{
+                           L"BuildProductCodeLists(true)", L"CustomClean(Quorix/Teviro,false,false)",
+                           L"CustomClean(Quillo Software,false,false)", L"CustomClean(Vexil,false,false)",
+                           L"CustomClean(Convexa,false,false)", L"CustomClean(Convexa PE,false,false)",
+                           L"CustomClean(Tavlo/Product Drivers,false,false)",
+                           L"CustomClean(ZENTA Tavlo Software,false,false)", L"CustomClean(Common Files,false,false)"}));
+  EXPECT_EQ(r.log, CrLf({kStart, "", "", "*** Silent ZENTA Cleanup Tool Dry run for selected products", "",
+                         "*** List of folders for Quorix/Teviro Software: ", "", "",
+                         "*** List of folders for Quillo Software: ", "", "", "*** List of folders for Vexil: ", "", "",
+                         "*** List of folders for Convexa: ", "", "", "*** List of folders for Convexa PE: ", "", "",
+                         "*** List of folders for Tavlo/Product Drivers ", "", "",
+                         "*** List of folders for Common Files: ", "", "", "", kExit}));
+}
+
+TEST(SilentFlows, CleanOfFamiliesGoesInTheCleanOrderWithoutHeadings) {
+  ScenarioMachine m;
+  RecordingApp app(m.machine().platform());
+  const auto r = RunTool(m, L"-quillo -quorix", &app);
+  EXPECT_EQ(app.calls, (std::vector<std::wstring>{L"BuildProductCodeLists(true)",
+                                                   L"CustomClean(Quorix/Teviro,false,true)",
+                                                   L"CustomClean(Quillo Software,false,true)"}));
+  EXPECT_EQ(r.log, CrLf({kStart, "", "", "*** Silent Cleanup", "", "", kExit}));
+
+  ScenarioMachine m2;
+  RecordingApp app2(m2.machine().platform());
+  RunTool(m2, L"-drivers -folder", &app2);
+  EXPECT_EQ(app2.calls, (std::vector<std::wstring>{L"BuildProductCodeLists(true)",
+                                                    L"CustomClean(Tavlo/Product Drivers,true,true)",
+                                                    L"CustomClean(ZENTA Tavlo Software,true,true)"}));
+}
+
+TEST(SilentFlows, OptionsThatSelectNothingSilentLeadToTheDialogs) {
+  for (const wchar_t* args : {L"", L"-folder", L"-limited", L"-driver"}) {
+    ScenarioMachine m;
+    RecordingApp app(m.machine().platform());
+    const auto r = RunTool(m, args, &app);
+    EXPECT_EQ(app.calls, std::vector<std::wstring>{L"BuildProductCodeLists(true)"}) << args;
+    EXPECT_TRUE(m.machine().ui().commonControlsInitialised());
+  }
+}
+
+TEST(EndOfRun, SilentRunRestartsWithoutAskingAfterClosingTheLog) {
+  ScenarioMachine m;
+  RecordingApp app(m.machine().platform());
+  app.rebootFromRemoval = true;
+  const auto r = RunTool(m, L"-all", &app);
+  EXPECT_EQ(r.log, CrLf({kStart, "", "", "*** Silent ZENTA Cleanup Tool Cleaning up all ZENTA Products installed", "",
+                         "", "*** A system reboot will be triggered ***",
+                         "*** Exiting the ZENTA Cleanup Tool Application ***"}));
+  EXPECT_TRUE(m.machine().ui().shown().empty());
+  EXPECT_TRUE(m.machine().power().restartRequested());
+  EXPECT_FALSE(m.machine().power().privilegeEnabled());
+  EXPECT_EQ(m.machine().power().openTokens(), 0);
+  EXPECT_EQ(r.exitStatus, exitstatus::kRestartInitiated);
+}
+
+TEST(EndOfRun, ARestartThatIsRefusedLeavesRestartRequired) {
+  auto config = ScenarioMachine::DefaultConfig();
+  config.shutdownPrivilege = false;
+  ScenarioMachine m(config);
+  RecordingApp app(m.machine().platform());
+  app.rebootFromRemoval = true;
+  const auto r = RunTool(m, L"-all", &app);
+  EXPECT_FALSE(m.machine().power().restartRequested());
+  EXPECT_EQ(r.exitStatus, exitstatus::kRestartRequired);
+}
+
+// A run whose work (here: the start-up lists) asks for a restart while no
+// silent flow runs: the Reboot Required box decides.
+class InteractiveRebootApp : public RecordingApp {
+ public:
+  using RecordingApp::RecordingApp;
+  bool BuildProductCodeLists(bool) override {
+    m_bRebootRequired = true;
+    return true;
+  }
+};
+
+TEST(EndOfRun, InteractiveRunAsksAndNoIsRecorded) {
+  ScenarioMachine m;
+  m.machine().ui().SetAnswers({"no"});
+  InteractiveRebootApp app(m.machine().platform());
+  // The flag is cleared after parsing and set again by the lists.
+  const auto r = RunTool(m, L"", &app);
+  ASSERT_EQ(m.machine().ui().shown().size(), 1u);
+  EXPECT_EQ(m.machine().ui().shown()[0].caption, L"Reboot Required");
+  EXPECT_EQ(m.machine().ui().shown()[0].text,
+            L"To complete the cleanup process a system reboot is required. Would you like to reboot your computer now?");
+  EXPECT_EQ(r.log, CrLf({kStart, "", "", "*** A system reboot is required but was not triggered ***", "", kExit}));
+  EXPECT_FALSE(m.machine().power().restartRequested());
+  EXPECT_EQ(r.exitStatus, exitstatus::kRestartRequired);
+}
+
+TEST(EndOfRun, InteractiveRunAnsweredYesRestarts) {
+  ScenarioMachine m;
+  m.machine().ui().SetAnswers({"yes"});
+  InteractiveRebootApp app(m.machine().platform());
+  const auto r = RunTool(m, L"", &app);
+  EXPECT_EQ(r.log, CrLf({kStart, "", "", "", "*** A system reboot will be triggered ***",
+                         "*** Exiting the ZENTA Cleanup Tool Application ***"}));
+  EXPECT_TRUE(m.machine().power().restartRequested());
+}
+
+TEST(OperationLogBytes, CharactersAbove255BecomeQuestionMarksAndTheLogGoesOn) {
+  ScenarioMachine m;
+  OperationLog log;
+  ASSERT_TRUE(log.Open(m.machine().fs(), L"C:\\l.log"));
+  log << L"Caf\u00e9 \u4e2d\u6587 \u00ff" << eol << "after " << -1 << " " << 4294967295u << eol << L"end";
+  log.Close();
+  EXPECT_EQ(m.ReadFile(L"C:\\l.log"), "Caf\xe9 ?? \xff\r\nafter -1 4294967295\r\nend");
+}
+
+TEST(OperationLogBytes, WritesBeforeOpeningAndAfterAFailedOpenAreDropped) {
+  ScenarioMachine m;
+  OperationLog log;
+  log << "lost" << eol;
+  EXPECT_FALSE(log.Open(m.machine().fs(), L"C:\\missing\\l.log"));
+  log << "lost too" << eol;
+  ASSERT_TRUE(log.Open(m.machine().fs(), L"C:\\l.log"));
+  log << "kept";
+  log.Close();
+  EXPECT_EQ(m.ReadFile(L"C:\\l.log"), "kept");
+}
+
+TEST(OperationLogBytes, EveryEndOfLineReachesTheDiskAtOnce) {
+  ScenarioMachine m;
+  OperationLog log;
+  ASSERT_TRUE(log.Open(m.machine().fs(), L"C:\\l.log"));
+  log << "first" << eol << "unfinished";
+  EXPECT_EQ(m.ReadFile(L"C:\\l.log"), "first\r\n");
+  log.Close();
+}
+
+}  // namespace
+}  // namespace zc::test

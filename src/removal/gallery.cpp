@@ -1,0 +1,40 @@
+// The gallery content of the Brevano Suite: the gallery setup program goes,
+// and the content folder becomes the product's folder to clean.
+#include "app/application.h"
+#include "catalogue/families.h"
+#include "platform/text.h"
+#include "system/uninstaller_base.h"
+
+namespace zc {
+
+void VEZEZERidivorOde::GalleryCleanup(int productIndex, bool remove) {
+  InstalledProduct& product = m_installedProducts[static_cast<std::size_t>(productIndex)];
+  const std::wstring setup = product.m_strInstallLocation + L"\\gallery setup.exe";
+  if (GetPathState(setup) == 1) {
+    if (!remove) {
+      m_log << "Gallery Setup" << eol << L"File to be removed: " << setup << eol;
+    } else if (ClearReadOnlyAttribute(setup)) {
+      m_platform.fs.DeleteFileAt(setup);
+      m_log << "Gallery Setup" << eol << L"Deleting file: " << setup << eol;
+    } else {
+      m_log << "Gallery Setup" << eol << L"Cannot delete file: " << setup << eol;
+    }
+  }
+
+  const std::wstring value = ReadLocalMachineString(
+      m_platform.registry,
+      std::wstring(L"Software\\ZENTA Technologies Inc.\\Gallery\\TeamContent\\") + kGalleryServerHost + L"\\",
+      L"imsmanifestxml");
+  std::wstring contentFolder;
+  if (!value.empty()) {
+    const std::wstring lower = ToLowerAscii(value);
+    const auto at = lower.find(L"imsmanifest.xml");
+    if (at != std::wstring::npos) {
+      contentFolder = lower.substr(0, at);
+      m_log << "Gallery Content" << eol << L"Path Found:  " << contentFolder << eol;
+    }
+  }
+  product.m_strInstallLocation = contentFolder;
+}
+
+}  // namespace zc

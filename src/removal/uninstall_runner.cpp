@@ -1,0 +1,117 @@
+// The two outside commands of the removal engine: a product's uninstall
+// through msiexec and the removal of its leftover registration by MSIZap.
+#include <cstdio>
+
+#include "app/application.h"
+#include "platform/text.h"
+
+namespace zc {
+
+namespace {
+
+constexpr std::uint32_t kMsiZapTimeout = 1800000;  // 30 minutes
+constexpr std::uint32_t kCurrentDirectoryBuffer = 260;
+constexpr std::uint32_t kInstallInProgress = 1618;
+constexpr std::uint32_t kUnknownProduct = 1605;
+constexpr std::uint32_t kProductVersionUnknown = 1614;
+
+std::wstring FormatCommand(const wchar_t* pattern, const std::wstring& a, const std::wstring& b) {
+  std::wstring out(pattern);
+  auto at = out.find(L"%s");
+  if (at != std::wstring::npos) {
+    out.replace(at, 2, a);
+    at = out.find(L"%s", at + a.size());
+    if (at != std::wstring::npos) out.replace(at, 2, b);
+  }
+  return out;
+}
+
+}  // namespace
+
+bool VEZEZERidivorOde::RunProcess(const std::wstring& applicationName, const std::wstring& commandLine,
+                                  std::uint32_t timeout, std::uint32_t* exitCode, WinError* startError) {
+  auto& processes = m_platform.processes;
+  ProcessHandles handles;
+  *startError = processes.StartProcess(applicationName, commandLine, &handles);
+  if (*startError != err::kSuccess) return false;
+  // Declared so that the process handle is closed before the thread handle.
+  UniqueProcessHandle thread(processes), process(processes);
+  *process.put() = handles.process;
+  *thread.put() = handles.thread;
+  processes.Wait(process.get(), timeout);
+  if (exitCode) processes.GetExitCode(process.get(), exitCode);
+  return true;
+}
+
+bool VEZEZERidivorOde::RunMsiUninstall(const std::wstring& productCode, const std::wstring& extraProperties) {
+  const std::wstring command =
+      m_bSilent ? FormatCommand(L"MsiExec.exe /X%s %s REBOOT=ReallySuppress /qn", productCode, extraProperties)
+                : FormatCommand(L"MsiExec.exe /X%s REBOOT=ReallySuppress /qb", productCode, L"");
+  // msiexec runs from the system folder by its full path, never from
+  // wherever the program search would find a file of that name first.
+  const std::wstring msiexec = m_platform.system.SystemDirectory() + L"\\msiexec.exe";
+  std::uint32_t exitCode = 0;
+  WinError startError = 0;
+  if (!RunProcess(msiexec, command, kInfinite, &exitCode, &startError)) {
+    m_nLastExitCode = -1;
+    m_bAnyUninstallFailure = true;
+    m_log << eol << "Process Error: " << startError << " while executing command:  " << command << eol;
+    return false;
+  }
+  m_nLastExitCode = static_cast<std::int32_t>(exitCode);
+  m_log << eol << "Successfully Executed Command:  " << command << eol;
+  if (exitCode == err::kSuccessRebootRequired) {
+    m_log << "A reboot will be required as the Uninstall return Code is: " << exitCode << eol;
+    m_nLastExitCode = 0;
+    m_bRebootRequired = true;
+  } else if (exitCode == kInstallInProgress) {
+    m_bAnyInstallInProgress = true;
+  } else if (exitCode != 0 && exitCode != kUnknownProduct && exitCode != kProductVersionUnknown) {
+    m_bAnyUninstallFailure = true;
+  }
+  return true;
+}
+
+std::wstring VEZEZERidivorOde::GetMsiZapPath() {
+  std::wstring directory;
+  WinError error = 0;
+  const std::uint32_t length = m_platform.system.GetCurrentDir(kCurrentDirectoryBuffer, &directory, &error);
+  if (length == 0) {
+    m_log << "GetCurrentDirectory failed with error code: " << error << eol;
+    return {};
+  }
+  if (length > kCurrentDirectoryBuffer) {
+    m_log << "GetCurrentDirectory failed (buffer too small, need " << length << " chars)" << eol;
+    return {};
+  }
+  if (!EndsWith(directory, L'\\')) directory += L'\\';
+  return directory + L"MSIZap.exe";
+}
+
+bool VEZEZERidivorOde::RunMsiZap(const std::wstring& productCode) {
+  const std::wstring arguments = L"TWG! " + productCode;
+  const std::wstring path = GetMsiZapPath();
+  const std::wstring command = path + L" " + arguments;
+  // Started by its full path, so that a blank in the current directory
+  // cannot make another program run in its place.
+  WinError startError = 0;
+  if (path.empty() || !RunProcess(path, command, kMsiZapTimeout, nullptr, &startError)) return false;
+  m_log << eol << "Running MSI Zap Command: " << command << eol;
+  return true;
+}
+
+bool VEZEZERidivorOde::IsProductRegistered(const std::wstring& productCode) {
+  auto& registry = m_platform.registry;
+  {
+    UniqueRegKey key(registry);
+    if (registry.OpenKey(kHkeyLocalMachine, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + productCode,
+                         RegAccess::kRead, key.put()) == err::kSuccess) {
+      return true;
+    }
+  }
+  UniqueRegKey key(registry);
+  return registry.OpenKey(kHkeyClassesRoot, L"installer\\products\\" + productCode, RegAccess::kRead, key.put()) ==
+         err::kSuccess;
+}
+
+}  // namespace zc

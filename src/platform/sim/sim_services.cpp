@@ -58,12 +58,13 @@ WinError SimServiceManager::QueryState(ScHandleValue service, std::uint32_t* sta
     if (auto e = faults_->Check("QueryServiceStatusEx", it->second)) return *e;
   }
   Service& s = ServiceFor(it->second);
+  // N polls see the pending state; the one after them sees where it led.
+  *state = s.state;
   if ((s.state == svcstate::kStartPending || s.state == svcstate::kStopPending) && s.pendingPolls > 0) {
     if (--s.pendingPolls == 0) {
       s.state = s.state == svcstate::kStartPending ? svcstate::kRunning : svcstate::kStopped;
     }
   }
-  *state = s.state;
   return err::kSuccess;
 }
 

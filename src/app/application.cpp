@@ -1,6 +1,8 @@
 #include "app/application.h"
 
 #include "app/log_path.h"
+#include "catalogue/families.h"
+#include "ui/resource.h"
 #include "system/restart.h"
 
 namespace zc {
@@ -44,7 +46,7 @@ bool VEZEZERidivorOde::InitInstance(std::wstring_view commandLine) {
   }
   if (m_bSilent) showBasic = showCustom = false;
 
-  RunDialogLoop(showBasic, showCustom);
+  RunDialogLoop(cmdInfo, showBasic, showCustom);
   EndRun();
   return false;
 }
@@ -122,11 +124,104 @@ void VEZEZERidivorOde::RunSilentFlow(const CCustomCommandLineInfo& cmd) {
   if (cmd.m_bCommonFiles) CustomClean(L"Common Files", cmd.m_bFolder, true);
 }
 
-void VEZEZERidivorOde::RunDialogLoop(bool showBasic, bool showCustom) {
-  // The dialogs come with the interactive front end; until then the loop
-  // has nothing to show and ends at once.
-  (void)showBasic;
-  (void)showCustom;
+void VEZEZERidivorOde::RunDialogLoop(const CCustomCommandLineInfo& cmdInfo, bool showBasic, bool showCustom) {
+  auto& ui = m_platform.ui;
+  while (showBasic || showCustom) {
+    // The basic-mode dialog is made on every pass, even when custom mode is shown.
+    CZENTACleanupDlg basic(ui, m_pMainWnd, [&ui] { ShowCommandLineHelp(ui); });
+    m_pMainWnd = &basic;
+
+    bool enterCustom = showCustom;
+    if (!showCustom && showBasic) {
+      g_listEntries.clear();
+      DiscoverInstalledProducts(kPublisherFilter);
+      g_listEntries.push_back(L"All ZENTA Products");
+      for (const auto& product : m_installedProducts) g_listEntries.push_back(product.m_strName);
+
+      const int code = basic.DoModal();
+      if (code == IDOK || code == IDC_DRY_RUN) {
+        BasicModeAction(basic, code, cmdInfo.m_bLimited, cmdInfo.m_bFolder);
+      } else if (code == IDCANCEL) {
+        showBasic = showCustom = false;
+      } else if (code == IDC_CUSTOM_MODE) {
+        m_log << eol << eol << "==Running in Custom Mode==" << eol;
+        showCustom = true;
+        showBasic = false;
+        enterCustom = true;
+      }
+    }
+
+    if (enterCustom) {
+      g_listEntries.clear();
+      BuildProductCodeLists(true);
+      for (int family : {kFamilyQuillo, kFamilyTavloDrivers, kFamilyQuorix, kFamilyVexil, kFamilyConvexa,
+                         kFamilyConvexaPE, kFamilyCommonFiles}) {
+        if (!ProductCodeList(family).empty()) g_listEntries.push_back(kProductFamilies[family].label);
+      }
+      CProductVersion custom(ui, m_pMainWnd);
+      m_pMainWnd = &custom;
+      const int code = custom.DoModal();
+      if (code == IDC_BASIC_MODE) {
+        showBasic = true;
+        showCustom = false;
+        m_log << eol << eol << "==Running in Normal Mode==" << eol << eol;
+      } else if (code == IDOK) {
+        CustomModeAction(custom, showBasic);
+      } else if (code == IDCANCEL) {
+        showBasic = showCustom = false;
+      }
+    }
+    m_pMainWnd = nullptr;
+  }
+}
+
+void VEZEZERidivorOde::BasicModeAction(const CZENTACleanupDlg& dialog, int endCode, bool limited, bool folder) {
+  const std::wstring name = dialog.m_strSelected;
+  const int index = dialog.m_nSelected;
+  const bool dryRun = endCode == IDC_DRY_RUN;
+  auto& ui = m_platform.ui;
+
+  if (dryRun) {
+    m_bSilent = true;
+    m_log << eol << L"*****Performing Dry Run for " << name << eol << eol;
+  } else if (ui.ShowMessageBox(L"Are you sure you want to clean " + name + L" from your system?", L"Clean Confirmation",
+                               MessageBoxKind::kYesNo) != kIdYes) {
+    return;
+  }
+
+  bool result = true;
+  if (limited) {
+    CustomClean(name, true, true);
+  } else {
+    result = RunRemoval(folder && !dryRun, !dryRun, index == 0 ? -2 : index - 1);
+  }
+  if (dryRun) m_bSilent = false;
+
+  const std::wstring outcome = dryRun   ? L"Dry Run operation performed on " + name
+                               : result ? L"Cleanup operation performed on " + name
+                                        : L"Cleanup operation cannot be performed on " + name;
+  if (!m_bSilent && (result || dryRun)) {
+    ui.ShowMessageBox(outcome + L"\n\nFor details see the log at:\n" + m_strLogPath, L"Operation Completed",
+                      MessageBoxKind::kOk);
+  }
+  m_log << outcome << eol << eol << "\t*******************" << eol << eol;
+}
+
+void VEZEZERidivorOde::CustomModeAction(const CProductVersion& dialog, bool& showBasic) {
+  const std::wstring label = dialog.m_strSelected;
+  auto& ui = m_platform.ui;
+  if (ui.ShowMessageBox(L"Are you sure you want to clean " + label + L" from your system?", L"Clean Confirmation",
+                        MessageBoxKind::kYesNo) != kIdYes) {
+    showBasic = false;
+    return;
+  }
+  const bool result = CustomClean(label, true, true);
+  if (!m_bSilent && result) {
+    ui.ShowMessageBox(L"Cleanup operation performed on " + label + L"\n\nFor details see the log at:\n" + m_strLogPath,
+                      L"Operation Completed", MessageBoxKind::kOk);
+  }
+  m_log << (result ? L"Cleanup operation performed on " : L"Cleanup operation cannot be performed on ") << label << eol
+        << "*******************" << eol << eol;
 }
 
 void VEZEZERidivorOde::EndRun() {

@@ -10,11 +10,9 @@
 #include "app/operation_log.h"
 #include "catalogue/installed_product.h"
 #include "platform/platform.h"
+#include "ui/dialogs.h"
 
 namespace zc {
-
-// The entries that the next dialog shows, in order.
-extern std::vector<std::wstring> g_listEntries;
 
 // What a deployment system reads from the process's exit status.
 namespace exitstatus {
@@ -112,6 +110,8 @@ class VEZEZERidivorOde {
   // roots, the other programs folder, the common-files folder, ProgramData
   // and the user-profiles root (lower-cased, ending in a backslash).
   std::vector<std::wstring> m_guardFolders;
+  // The framework's main-window reference: the dialog being shown, if any.
+  const void* m_pMainWnd = nullptr;
 
  protected:
   Platform m_platform;
@@ -126,7 +126,9 @@ class VEZEZERidivorOde {
  private:
   void OpenLog(const CCustomCommandLineInfo& cmdInfo, const LocalTime& startTime, const std::wstring& baseName);
   void RunSilentFlow(const CCustomCommandLineInfo& cmdInfo);
-  void RunDialogLoop(bool showBasic, bool showCustom);
+  void RunDialogLoop(const CCustomCommandLineInfo& cmdInfo, bool showBasic, bool showCustom);
+  void BasicModeAction(const CZENTACleanupDlg& dialog, int endCode, bool limited, bool folder);
+  void CustomModeAction(const CProductVersion& dialog, bool& showBasic);
   // Starts a program and waits for it; false with the start error when it
   // cannot be started.
   bool RunProcess(const std::wstring& applicationName, const std::wstring& commandLine, std::uint32_t timeout,

@@ -1,7 +1,10 @@
-// Message boxes (and, later, the modal dialogs).
+// Message boxes and modal dialogs.
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace zc {
 
@@ -12,6 +15,45 @@ inline constexpr int kIdCancel = 2;
 inline constexpr int kIdYes = 6;
 inline constexpr int kIdNo = 7;
 
+// What a dialog template holds, as far as a window system without
+// resources (the console, an answers file, a test) needs it.
+struct DialogLayout {
+  struct Button {
+    int id;
+    std::wstring text;
+  };
+  int templateId = 0;
+  std::wstring caption;
+  std::vector<std::wstring> staticTexts;  // in tab order
+  int listId = 0;                         // 0: the dialog has no list
+  std::vector<Button> buttons;            // in tab order
+};
+
+// A modal dialog as the window system drives it: it reports events and
+// reads back what the window must show. The logic lives behind this
+// interface; the window system only shows it and feeds it events.
+class ModalDialog {
+ public:
+  virtual ~ModalDialog() = default;
+
+  virtual const DialogLayout& Layout() const = 0;
+  virtual void OnInitDialog() = 0;
+  virtual void OnSelectionChange(int listId, int index) = 0;
+  // A button, or IDOK / IDCANCEL from Enter, Escape and the close box.
+  virtual void OnCommand(int id) = 0;
+  virtual void OnSystemCommand(int id) = 0;
+  virtual void OnDestroy() = 0;
+
+  // The entries of the list in the order the list shows them.
+  virtual const std::vector<std::wstring>& ListItems() const = 0;
+  virtual int ListSelection() const = 0;  // -1: none
+  virtual bool IsControlEnabled(int id) const = 0;
+  // Set once the dialog has ended.
+  virtual std::optional<int> EndCode() const = 0;
+  // The item the dialog adds to its system menu (empty: none).
+  virtual std::wstring SystemMenuItem() const { return {}; }
+};
+
 class UserInterface {
  public:
   virtual ~UserInterface() = default;
@@ -20,6 +62,8 @@ class UserInterface {
   virtual int ShowMessageBox(std::wstring_view text, std::wstring_view caption, MessageBoxKind kind) = 0;
   // InitCommonControlsEx for the version 6 controls.
   virtual void InitCommonControls() = 0;
+  // Shows the dialog modally until it has ended; its end code.
+  virtual int RunModalDialog(ModalDialog& dialog) = 0;
 };
 
 }  // namespace zc

@@ -178,11 +178,16 @@ TEST(SilentFlows, CleanOfFamiliesGoesInTheCleanOrderWithoutHeadings) {
 }
 
 TEST(SilentFlows, OptionsThatSelectNothingSilentLeadToTheDialogs) {
-  for (const wchar_t* args : {L"", L"-folder", L"-limited", L"-driver"}) {
+  const std::vector<std::wstring> basic = {L"BuildProductCodeLists(true)",
+                                           L"DiscoverInstalledProducts(zenta technologies)"};
+  const std::vector<std::wstring> custom = {L"BuildProductCodeLists(true)", L"BuildProductCodeLists(true)"};
+  for (const auto& [args, expected] : std::vector<std::pair<std::wstring, std::vector<std::wstring>>>{
+           {L"", basic}, {L"-folder", basic}, {L"-driver", basic}, {L"-limited", custom}}) {
     ScenarioMachine m;
     RecordingApp app(m.machine().platform());
-    const auto r = RunTool(m, args, &app);
-    EXPECT_EQ(app.calls, std::vector<std::wstring>{L"BuildProductCodeLists(true)"}) << args;
+    RunTool(m, args, &app);
+    EXPECT_EQ(app.calls, expected) << args;
+    EXPECT_EQ(m.machine().ui().dialogs().size(), 1u) << args;  // no answers: the dialog is cancelled
     EXPECT_TRUE(m.machine().ui().commonControlsInitialised());
   }
 }
@@ -226,7 +231,7 @@ class InteractiveRebootApp : public RecordingApp {
 
 TEST(EndOfRun, InteractiveRunAsksAndNoIsRecorded) {
   ScenarioMachine m;
-  m.machine().ui().SetAnswers({"no"});
+  m.machine().ui().SetAnswers({"cancel", "no"});
   InteractiveRebootApp app(m.machine().platform());
   // The flag is cleared after parsing and set again by the lists.
   const auto r = RunTool(m, L"", &app);
@@ -241,7 +246,7 @@ TEST(EndOfRun, InteractiveRunAsksAndNoIsRecorded) {
 
 TEST(EndOfRun, InteractiveRunAnsweredYesRestarts) {
   ScenarioMachine m;
-  m.machine().ui().SetAnswers({"yes"});
+  m.machine().ui().SetAnswers({"cancel", "yes"});
   InteractiveRebootApp app(m.machine().platform());
   const auto r = RunTool(m, L"", &app);
   EXPECT_EQ(r.log, CrLf({kStart, "", "", "", "*** A system reboot will be triggered ***",

@@ -8,6 +8,7 @@
 
 #include "app/application.h"
 #include "platform/sim/machine.h"
+#include "platform/text.h"
 
 namespace zc::test {
 

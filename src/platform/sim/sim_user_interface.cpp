@@ -55,15 +55,16 @@ std::string SimUserInterface::NextAnswer() {
 int SimUserInterface::ShowMessageBox(std::wstring_view text, std::wstring_view caption, MessageBoxKind kind) {
   int result = DefaultResult(kind);
   if (mode_ == Mode::kScripted) {
-    const std::string answer = NextAnswer();
-    if (kind == MessageBoxKind::kOk && answer == "ok") {
-      result = kIdOk;
-    } else if (kind == MessageBoxKind::kYesNo && answer == "yes") {
-      result = kIdYes;
-    } else if (kind == MessageBoxKind::kYesNo && answer == "no") {
-      result = kIdNo;
-    } else if (!answer.empty()) {
-      problems_.push_back("answer '" + answer + "' does not fit the box \"" + ToUtf8(caption) + "\"");
+    // A box takes the next answer only when it fits; anything else is left
+    // for the dialog it belongs to.
+    const std::string next = answers_.empty() ? std::string() : answers_.front();
+    if (kind == MessageBoxKind::kOk && next == "ok") {
+      NextAnswer();
+    } else if (kind == MessageBoxKind::kYesNo && (next == "yes" || next == "no")) {
+      result = NextAnswer() == "yes" ? kIdYes : kIdNo;
+    } else if (kind == MessageBoxKind::kYesNo) {
+      problems_.push_back("no yes/no answer for the box \"" + ToUtf8(caption) + "\"" +
+                          (next.empty() ? std::string() : " (next answer: '" + next + "')") + "; answered No");
     }
   } else if (mode_ == Mode::kConsole) {
     result = AskConsole(text, caption, kind);
@@ -74,6 +75,138 @@ int SimUserInterface::ShowMessageBox(std::wstring_view text, std::wstring_view c
                  result == kIdYes ? "Yes" : result == kIdNo ? "No" : "OK");
   }
   return result;
+}
+
+int SimUserInterface::RunModalDialog(ModalDialog& dialog) {
+  dialog.OnInitDialog();
+  while (!dialog.EndCode()) {
+    if (mode_ == Mode::kScripted) {
+      ScriptedDialogStep(dialog);
+    } else if (mode_ == Mode::kConsole) {
+      ConsoleDialogStep(dialog);
+    } else {
+      dialog.OnCommand(kIdCancel);
+    }
+  }
+  const int code = *dialog.EndCode();
+  dialogs_.push_back(ShownDialog{dialog.Layout().templateId, dialog.ListItems(), code});
+  if (echo_ && mode_ != Mode::kConsole) {
+    std::fprintf(echo_, "[%s] ended with %d\n", ToUtf8(dialog.Layout().caption).c_str(), code);
+  }
+  dialog.OnDestroy();
+  return code;
+}
+
+namespace {
+
+int IndexOf(const std::vector<std::wstring>& items, const std::wstring& text) {
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (EqualsNoCase(items[i], text)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+bool ParseIndex(const std::string& text, int* index) {
+  if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  *index = std::stoi(text);
+  return true;
+}
+
+}  // namespace
+
+void SimUserInterface::ScriptedDialogStep(ModalDialog& dialog) {
+  const DialogLayout& layout = dialog.Layout();
+  const std::string answer = NextAnswer();
+  const auto blank = answer.find(' ');
+  const std::string verb = answer.substr(0, blank);
+  const std::string rest = blank == std::string::npos ? std::string() : answer.substr(blank + 1);
+  auto select = [&](int index) { dialog.OnSelectionChange(layout.listId, index); };
+  int index = 0;
+
+  if (layout.templateId == 102) {
+    if ((verb == "remove" || verb == "dryrun") && (rest.empty() || ParseIndex(rest, &index))) {
+      if (!rest.empty()) select(index);
+      dialog.OnCommand(verb == "remove" ? 1 : 1005);
+      return;
+    }
+    if (verb == "custom" && rest.empty()) return dialog.OnCommand(1004);
+    if (verb == "help" && rest.empty()) return dialog.OnCommand(9);
+    if (verb == "about" && rest.empty()) return dialog.OnSystemCommand(0x10);
+    if (verb == "cancel" && rest.empty()) return dialog.OnCommand(kIdCancel);
+  } else if (layout.templateId == 129) {
+    if (verb == "clean") {
+      // The label as typed; the sorted list decides its place.
+      const std::string labelText = rest;
+      const int at = IndexOf(dialog.ListItems(), FromUtf8(labelText));
+      if (at >= 0) select(at);
+      if (at >= 0 || labelText.empty()) return dialog.OnCommand(1);
+    }
+    if (verb == "basic" && rest.empty()) return dialog.OnCommand(1002);
+    if (verb == "cancel" && rest.empty()) return dialog.OnCommand(kIdCancel);
+  } else {
+    if (answer.empty() || answer != "ok") {
+      // The about box needs no answer: it is closed with OK.
+      if (!answer.empty()) answers_.push_front(answer);
+      return dialog.OnCommand(kIdOk);
+    }
+    return dialog.OnCommand(kIdOk);
+  }
+  if (!answer.empty()) {
+    problems_.push_back("answer '" + answer + "' does not fit the dialog \"" + ToUtf8(layout.caption) +
+                        "\"; it was cancelled");
+  }
+  dialog.OnCommand(kIdCancel);
+}
+
+void SimUserInterface::ConsoleDialogStep(ModalDialog& dialog) {
+  const DialogLayout& layout = dialog.Layout();
+  std::cerr << "\n== " << ToUtf8(layout.caption) << " ==\n";
+  for (const auto& text : layout.staticTexts) std::cerr << ToUtf8(text) << "\n";
+  const auto& items = dialog.ListItems();
+  if (layout.listId != 0) {
+    std::cerr << "\n";
+    if (items.empty()) std::cerr << "  (the list is empty)\n";
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      std::cerr << (static_cast<int>(i) == dialog.ListSelection() ? " *" : "  ") << "[" << i << "] "
+                << ToUtf8(items[i]) << "\n";
+    }
+  }
+  std::cerr << "\nButtons:";
+  for (const auto& button : layout.buttons) {
+    if (dialog.IsControlEnabled(button.id)) std::cerr << "  [" << ToUtf8(button.text) << "]";
+  }
+  if (!dialog.SystemMenuItem().empty()) std::cerr << "  (menu: About)";
+  std::cerr << "\n" << (layout.listId ? "Type a number to select an entry, or a button's name: " : "Type a button's name: ")
+            << std::flush;
+
+  std::string line;
+  if (!std::getline(std::cin, line)) return dialog.OnCommand(kIdCancel);
+  line = Normalise(line);
+  int index = 0;
+  if (layout.listId != 0 && ParseIndex(line, &index)) {
+    if (index >= static_cast<int>(items.size())) {
+      std::cerr << "There is no entry " << index << ".\n";
+      return;
+    }
+    return dialog.OnSelectionChange(layout.listId, index);
+  }
+  if (line == "about" && !dialog.SystemMenuItem().empty()) return dialog.OnSystemCommand(0x10);
+  for (const auto& button : layout.buttons) {
+    std::string name = Normalise(ToUtf8(button.text));
+    std::string compact;
+    for (char c : name) {
+      if (c != ' ') compact.push_back(c);
+    }
+    const std::string firstWord = name.substr(0, name.find(' '));
+    if (line == name || line == compact || line == firstWord) {
+      if (!dialog.IsControlEnabled(button.id)) {
+        std::cerr << "[" << ToUtf8(button.text) << "] is disabled: select an entry first.\n";
+        return;
+      }
+      return dialog.OnCommand(button.id);
+    }
+  }
+  std::cerr << "Not understood: '" << line << "'.\n";
 }
 
 int SimUserInterface::AskConsole(std::wstring_view text, std::wstring_view caption, MessageBoxKind kind) {

@@ -13,6 +13,12 @@
 
 namespace zc::sim {
 
+struct ShownDialog {
+  int templateId = 0;
+  std::vector<std::wstring> items;  // as the list showed them
+  int endCode = 0;
+};
+
 struct ShownMessageBox {
   std::wstring text;
   std::wstring caption;
@@ -24,7 +30,10 @@ class SimUserInterface : public UserInterface {
  public:
   enum class Mode { kScripted, kConsole, kDefaults };
 
-  // Answers, one a line: yes, no, ok (dialog answers come with the dialogs).
+  // Answers, one a line: for boxes yes, no, ok; for the basic-mode dialog
+  // remove N, dryrun N (N the entry's place in the list, from 0), custom,
+  // help, about, cancel; for the custom-mode dialog clean LABEL, basic,
+  // cancel; for the about box ok.
   bool LoadAnswers(const std::filesystem::path& file, std::string* error);
   void SetAnswers(std::vector<std::string> answers);
   void SetMode(Mode mode) { mode_ = mode; }
@@ -33,8 +42,10 @@ class SimUserInterface : public UserInterface {
 
   int ShowMessageBox(std::wstring_view text, std::wstring_view caption, MessageBoxKind kind) override;
   void InitCommonControls() override { commonControlsInitialised_ = true; }
+  int RunModalDialog(ModalDialog& dialog) override;
 
   const std::vector<ShownMessageBox>& shown() const { return shown_; }
+  const std::vector<ShownDialog>& dialogs() const { return dialogs_; }
   bool commonControlsInitialised() const { return commonControlsInitialised_; }
   // Answers that did not fit the box they were given to.
   const std::vector<std::string>& problems() const { return problems_; }
@@ -43,11 +54,14 @@ class SimUserInterface : public UserInterface {
   std::string NextAnswer();
 
  private:
+  void ScriptedDialogStep(ModalDialog& dialog);
+  void ConsoleDialogStep(ModalDialog& dialog);
   int AskConsole(std::wstring_view text, std::wstring_view caption, MessageBoxKind kind);
 
   Mode mode_ = Mode::kDefaults;
   std::deque<std::string> answers_;
   std::vector<ShownMessageBox> shown_;
+  std::vector<ShownDialog> dialogs_;
   std::vector<std::string> problems_;
   std::FILE* echo_ = nullptr;
   bool commonControlsInitialised_ = false;

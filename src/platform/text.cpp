@@ -79,7 +79,9 @@ std::wstring FromUtf16Le(const std::uint8_t* bytes, std::size_t size) {
 
 std::size_t Utf16Length(std::wstring_view text) {
   std::size_t n = 0;
-  for (wchar_t c : text) n += (static_cast<std::uint32_t>(c) >= 0x10000) ? 2 : 1;
+  // Characters above the 16-bit range take two units (on Windows wchar_t
+  // holds units already and none is above it).
+  for (wchar_t c : text) n += (static_cast<std::uint32_t>(c) >> 16) != 0 ? 2 : 1;
   return n;
 }
 
@@ -144,6 +146,11 @@ std::wstring FromUtf8(std::string_view text) {
       }
       c = (c << 6) | (cont & 0x3F);
     }
+    // Overlong forms (such as C0 BD for '='), surrogates and code points
+    // past U+10FFFF are not characters: a text must not hide a separator
+    // or a quote in them.
+    static constexpr std::uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    if (ok && (c < kSmallest[extra] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)) ok = false;
     if (!ok) {
       out.push_back(static_cast<wchar_t>(0xFFFD));
       ++i;

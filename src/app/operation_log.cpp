@@ -37,6 +37,11 @@ void OperationLog::WriteBytes(const std::string& bytes) {
 
 OperationLog& OperationLog::operator<<(std::wstring_view text) {
   WriteBytes(ToLogBytes(text));
+  // A text that carries its own line ends is flushed like one written with
+  // eol, so that the file is complete up to its last finished line.
+  if (text.find(L'\n') != std::wstring_view::npos && state_ == State::kOpen && !file_->Flush()) {
+    state_ = State::kFailed;
+  }
   return *this;
 }
 

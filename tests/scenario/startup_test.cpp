@@ -281,6 +281,10 @@ TEST(OperationLogBytes, EveryEndOfLineReachesTheDiskAtOnce) {
   ASSERT_TRUE(log.Open(m.machine().fs(), L"C:\\l.log"));
   log << "first" << eol << "unfinished";
   EXPECT_EQ(m.ReadFile(L"C:\\l.log"), "first\r\n");
+  // A message that carries its own line ends (a refusal) is on disk before
+  // the box that shows it waits for the user.
+  log << L" message\nsecond\n";
+  EXPECT_EQ(m.ReadFile(L"C:\\l.log"), "first\r\nunfinished message\r\nsecond\r\n");
   log.Close();
 }
 

@@ -1,0 +1,78 @@
+// What each fuzz target checks of one input, shared with the regression
+// test that replays every input a fuzzer ever found. Each returns false
+// when the input breaks a promise; a crash or a sanitizer report is a
+// failure of its own.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "app/command_line.h"
+#include "catalogue/version.h"
+#include "platform/argv.h"
+#include "platform/sim/machine_config.h"
+#include "platform/sim/reg_file.h"
+#include "platform/text.h"
+
+namespace zc::fuzz {
+
+// Any text parses; quoting the split arguments gives them back unchanged.
+inline bool CommandLineHolds(const std::uint8_t* data, std::size_t size) {
+  const std::wstring line = FromUtf8(std::string(reinterpret_cast<const char*>(data), size));
+  CCustomCommandLineInfo info;
+  info.ParseCommandLine(line);
+  if (!info.m_bLogFile && !info.m_strLogFile.empty()) return false;
+
+  const auto args = SplitCommandLine(line);
+  if (args.empty()) return false;  // the program's name is always there
+  std::wstring rejoined = L"program";
+  for (std::size_t i = 1; i < args.size(); ++i) rejoined += L" " + QuoteArgument(args[i]);
+  const auto again = SplitCommandLine(rejoined);
+  if (again.size() != args.size()) return false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (again[i] != args[i]) return false;
+  }
+  return true;
+}
+
+// Any two texts give versions that order consistently.
+inline bool VersionHolds(const std::uint8_t* data, std::size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  const auto cut = text.find('\n');
+  const CVersion a(FromUtf8(text.substr(0, cut)));
+  const CVersion b(FromUtf8(cut == std::string::npos ? std::string() : text.substr(cut + 1)));
+  if (!a.m_bValid && (a.m_nMajor || a.m_nMinor || a.m_nRevision || a.m_nBuild)) return false;
+  if (!a.Equals(a) || a.IsGreaterThan(a)) return false;
+  if (a.IsGreaterThan(b) && (a.IsLessThan(b) || a.Equals(b))) return false;
+  // The printed form of a valid version parses back to it.
+  if (a.m_bValid && !CVersion(a.ToString()).Equals(a)) return false;
+  return true;
+}
+
+// Any bytes are read or refused; what is read writes out, reads back and
+// writes out byte for byte the same.
+inline bool RegFileHolds(const std::uint8_t* data, std::size_t size) {
+  sim::RegStore store;
+  if (sim::LoadRegText(std::span<const std::uint8_t>(data, size), "fuzz.reg", store)) return true;
+  const auto first = sim::WriteRegText(store);
+  sim::RegStore again;
+  if (sim::LoadRegText(first, "written.reg", again)) return false;
+  return sim::WriteRegText(again) == first;
+}
+
+// Any text is read or refused with a line; what is read writes out and
+// reads back to the same text.
+inline bool MachineIniHolds(const std::uint8_t* data, std::size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  sim::MachineConfig config;
+  sim::ConfigError error;
+  if (!sim::ParseMachineConfig(text, "machine.ini", &config, &error)) return error.line >= 0;
+  const std::string written = sim::WriteMachineConfig(config);
+  sim::MachineConfig again;
+  if (!sim::ParseMachineConfig(written, "written.ini", &again, &error)) return false;
+  return sim::WriteMachineConfig(again) == written;
+}
+
+}  // namespace zc::fuzz

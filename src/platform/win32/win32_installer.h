@@ -1,0 +1,17 @@
+// Windows Installer's product queries over msi.dll.
+#pragma once
+
+#include "platform/installer.h"
+
+namespace zc::win32 {
+
+class Win32WindowsInstaller : public WindowsInstaller {
+ public:
+  WinError EnumProducts(std::uint32_t index, std::wstring* productCode) override;
+  WinError GetProductInfo(std::wstring_view productCode, std::wstring_view property, std::uint32_t capacity,
+                          std::wstring* value) override;
+  WinError EnumRelatedProducts(std::wstring_view upgradeCode, std::uint32_t index,
+                               std::wstring* productCode) override;
+};
+
+}  // namespace zc::win32

@@ -8,6 +8,9 @@
 #ifndef IDCANCEL
 #define IDCANCEL 2
 #endif
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
 
 #define IDD_ABOUTBOX 100
 #define IDS_ABOUTBOX 101

@@ -168,6 +168,12 @@ std::wstring FromUtf8(std::string_view text) {
   return out;
 }
 
+bool IsFullyQualifiedPath(std::wstring_view path) {
+  if (path.size() < 3 || path[1] != L':' || (path[2] != L'\\' && path[2] != L'/')) return false;
+  const wchar_t drive = path[0];
+  return (drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z');
+}
+
 std::wstring Widen(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
 }  // namespace zc

@@ -30,6 +30,11 @@ std::size_t Utf16Length(std::wstring_view text);
 std::string ToUtf8(std::wstring_view text);
 std::wstring FromUtf8(std::string_view text);
 
+// "X:\..." and nothing else: not relative, not drive-relative ("C:x"),
+// not a network path. A relative path means whatever folder a program
+// happens to run in, never a product's folder.
+bool IsFullyQualifiedPath(std::wstring_view path);
+
 // Convenience for literals and file names.
 std::wstring Widen(std::string_view ascii);
 

@@ -115,20 +115,8 @@ std::wstring VEZEZERidivorOde::NormaliseForGuard(const std::wstring& folder) {
   return ToLowerAscii(out);
 }
 
-namespace {
-
-// "X:\..." and nothing else: a relative path means whatever folder the tool
-// happens to run in, never a product's folder.
-bool IsFullyQualified(const std::wstring& path) {
-  if (path.size() < 3 || path[1] != L':' || (path[2] != L'\\' && path[2] != L'/')) return false;
-  const wchar_t drive = path[0];
-  return (drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z');
-}
-
-}  // namespace
-
 bool VEZEZERidivorOde::IsFolderRemovable(const std::wstring& folder) {
-  if (!IsFullyQualified(folder)) return false;
+  if (!IsFullyQualifiedPath(folder)) return false;
   std::uint32_t attributes = 0;
   if (m_platform.fs.GetAttributes(folder, &attributes) != err::kSuccess) return false;
   if (attributes & fileattr::kSystem) return false;

@@ -9,12 +9,6 @@ namespace zc {
 
 namespace {
 
-// A relative folder text would match value names anywhere.
-bool IsFullyQualified(const std::wstring& path) {
-  if (path.size() < 3 || path[1] != L':' || (path[2] != L'\\' && path[2] != L'/')) return false;
-  const wchar_t drive = path[0];
-  return (drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z');
-}
 
 std::wstring EntryLine(const wchar_t* head, const std::wstring& name, std::int32_t count) {
   return head + name + L"  -- Shared Count: " + std::to_wstring(count);
@@ -25,7 +19,7 @@ std::wstring EntryLine(const wchar_t* head, const std::wstring& name, std::int32
 bool VEZEZERidivorOde::CleanSharedDlls(const std::wstring& keyPath, const std::wstring& folder, bool remove) {
   std::wstring guarded = folder;
   if (!EndsWith(guarded, L'\\')) guarded += L'\\';
-  if (!IsFullyQualified(guarded) || (!IsFolderRemovable(guarded) && GetPathState(guarded) != 0)) {
+  if (!IsFullyQualifiedPath(guarded) || (!IsFolderRemovable(guarded) && GetPathState(guarded) != 0)) {
     m_log << L"Sensitive Path! Will not remove Shared DLL registry entries for: " << guarded << eol;
     return false;
   }

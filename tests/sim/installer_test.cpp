@@ -392,5 +392,27 @@ TEST_F(MsiRegistrationTest, ZapRemovesTheRegistrationButLeavesFiles) {
   EXPECT_FALSE(KeyExists(reg, kHkeyLocalMachine, ml::FeaturesKey(kProduct)));
 }
 
+TEST_F(MsiRegistrationTest, UninstallGivesBackItsSharedDllReferences) {
+  // As Wine's msiexec does, in the view of the 32-bit package.
+  RegStore store;
+  LoadFixture("registry.reg", &store);
+  SimRegistry reg(store, false);
+  test::WriteHostFile(C("Program Files (x86)/ZENTA Technologies/Fixture/Fixture.dll"), "MZ");
+  const std::wstring sharedDlls = L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
+  const std::wstring file = L"C:\\Program Files (x86)\\ZENTA Technologies\\Fixture\\Fixture.dll";
+  WriteDword(reg, kHkeyLocalMachine, sharedDlls, file, 2);
+  WriteDword(reg, kHkeyLocalMachine, sharedDlls, L"C:\\Other\\other.dll", 1);
+  MsiRegistration msi(reg, fs_, true);
+  msi.Uninstall(kProduct);
+  EXPECT_EQ(ReadDword(reg, kHkeyLocalMachine, sharedDlls, file), 1u);
+  EXPECT_EQ(ReadDword(reg, kHkeyLocalMachine, sharedDlls, L"C:\\Other\\other.dll"), 1u);
+
+  LoadFixture("registry.reg", &store);
+  test::WriteHostFile(C("Program Files (x86)/ZENTA Technologies/Fixture/Fixture.dll"), "MZ");
+  WriteDword(reg, kHkeyLocalMachine, sharedDlls, file, 1);
+  msi.Uninstall(kProduct);
+  EXPECT_FALSE(ReadDword(reg, kHkeyLocalMachine, sharedDlls, file));
+}
+
 }  // namespace
 }  // namespace zc::sim

@@ -156,12 +156,27 @@ void MsiRegistration::Uninstall(const std::wstring& productCode) {
       }
       continue;
     }
+    ReleaseSharedDll(*keyPath);
     std::uint32_t attributes = 0;
     if (fs_.GetAttributes(*keyPath, &attributes) != err::kSuccess) continue;
     fs_.SetAttributes(*keyPath, fileattr::kNormal);
     if (fs_.DeleteFileAt(*keyPath) == err::kSuccess) fs_.RemoveFolder(ParentOf(*keyPath));
   }
   RemoveRegistration(productCode);
+}
+
+void MsiRegistration::ReleaseSharedDll(const std::wstring& file) {
+  // Windows Installer gives back its reference to a shared file as it
+  // removes the component: the count goes down by one, and the value goes
+  // at zero (Wine's msiexec does the same).
+  const std::wstring key = RegistryPathForPackage(L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls");
+  const auto count = ReadDword(reg_, kHkeyLocalMachine, key, file);
+  if (!count) return;
+  if (*count > 1) {
+    WriteDword(reg_, kHkeyLocalMachine, key, file, *count - 1);
+  } else {
+    RemoveValue(reg_, kHkeyLocalMachine, key, file);
+  }
 }
 
 void MsiRegistration::Zap(const std::wstring& productCode) {

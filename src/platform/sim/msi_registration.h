@@ -49,13 +49,15 @@ class MsiRegistration {
   bool IsRegistered(const std::wstring& productCode);
   // msiexec /X: removes the component files (a file still used by another
   // product stays), the folders they leave empty, the component registry
-  // values and all of the product's registration.
+  // values, its references in SharedDlls and all of the product's
+  // registration.
   void Uninstall(const std::wstring& productCode);
   // MSIZap T: removes whatever registration of the product is left; files stay.
   void Zap(const std::wstring& productCode);
 
  private:
   void RemoveRegistration(const std::wstring& productCode);
+  void ReleaseSharedDll(const std::wstring& file);
   std::wstring RegistryPathForPackage(const std::wstring& keyPath) const;
 
   Registry& reg_;

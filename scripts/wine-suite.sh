@@ -16,7 +16,7 @@
 #     build/wine-artifacts/.
 #
 # Usage: scripts/wine-suite.sh [SCENARIO...]
-#   scenarios: dryrun-all folder-all family family-dryrun help interactive
+#   scenarios: dryrun-all folder-all links family family-dryrun help interactive
 #   (default: all of them)
 # Environment: ZC_WINE_NO_BUILD=1 uses the programs already built;
 #   ZC_WINE_X64, ZC_WINE_I686, ZC_LINUX name other builds of the programs.
@@ -29,7 +29,7 @@ X64_EXE=${ZC_WINE_X64:-$ZC_ROOT/build/win-x64/ZENTACleanup.exe}
 I686_EXE=${ZC_WINE_I686:-$ZC_ROOT/build/win-i686/ZENTACleanup.exe}
 LINUX_TOOL=${ZC_LINUX:-$ZC_ROOT/build/dev/zentacleanup}
 SCENARIOS=("$@")
-((${#SCENARIOS[@]})) || SCENARIOS=(dryrun-all folder-all family family-dryrun help interactive)
+((${#SCENARIOS[@]})) || SCENARIOS=(dryrun-all folder-all links family family-dryrun help interactive)
 
 suite_start=$SECONDS
 failures=0
@@ -330,6 +330,29 @@ scenario_folder_all() {
   grep -qF 'Harbor Lane\Notes\hlcore.dll' <<<"$shared" && pass "the other publisher's SharedDlls entry stays" ||
     fail "the other publisher's SharedDlls entry is gone"
   parity folder-all -all -folder
+}
+
+# A link inside a vendor folder to the user's data (a Unix symbolic link is
+# what Windows programs under Wine see as a junction): the tool removes the
+# link and never enters it. Named Wine difference "wine-keeps-folder-links":
+# Wine 8 cannot delete a symbolic link to a folder through RemoveDirectoryW
+# (nor DeleteFileW, nor a delete-on-close handle opened on the link), where
+# Windows removes a junction with RemoveDirectoryW; so under Wine the link
+# and the folders above it stay. What it points at stays in both.
+scenario_links() {
+  mkdir -p "$C/UserData/Sentinel"
+  echo keep > "$C/UserData/Sentinel/keep.txt"
+  ln -s ../../../UserData "$C/${FOLDER[quillo]}/Linked"
+  run_tool -quillo -folder
+  expect_rc 0
+  check_log_form
+  [[ -f "$C/UserData/Sentinel/keep.txt" ]] && pass "the data behind a link in a vendor folder stays" ||
+    fail "the data behind a link in a vendor folder is gone"
+  has_line "Removing Link: C:\\${FOLDER[quillo]//\//\\}\\Linked" && pass "log: the link is named, not entered" ||
+    fail "log does not name the link"
+  grep -qF 'UserData' <<<"$LOG" && fail "the log shows the tool entered the link" || pass "nothing behind the link is named"
+  [[ -L "$C/${FOLDER[quillo]}/Linked" ]] && pass "wine-keeps-folder-links: the link stays under Wine" ||
+    pass "the link itself was removed"
 }
 
 scenario_family() {

@@ -43,7 +43,10 @@ bool VEZEZERidivorOde::RemovePath(const std::wstring& path, bool remove) {
   const bool known = fs.GetAttributes(path, &attributes) == err::kSuccess;
   if (known && (attributes & fileattr::kReparsePoint)) return RemoveLink(path, attributes, remove);
 
-  if (GetPathState(path) == 1) {
+  // The attributes just read tell a file from a folder; only when they
+  // could not be read is the path asked again.
+  const int state = known ? ((attributes & fileattr::kDirectory) ? 2 : 1) : GetPathState(path);
+  if (state == 1) {
     if (!remove) return true;
     if (!ClearReadOnlyAttribute(path)) return false;
     return fs.DeleteFileAt(path) == err::kSuccess;

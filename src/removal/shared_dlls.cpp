@@ -10,6 +10,22 @@ namespace zc {
 namespace {
 
 
+wchar_t LowerAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c; }
+
+// Whether `lowerPart` (lower-cased A-Z) occurs in `text` lower-cased the
+// same way: what ToLowerAscii(text).find(lowerPart) tells, without making
+// a lower-cased copy of every value name of the key.
+bool ContainsLowerAscii(std::wstring_view text, std::wstring_view lowerPart) {
+  if (lowerPart.empty()) return true;
+  if (text.size() < lowerPart.size()) return false;
+  for (std::size_t i = 0; i + lowerPart.size() <= text.size(); ++i) {
+    std::size_t j = 0;
+    while (j < lowerPart.size() && LowerAscii(text[i + j]) == lowerPart[j]) ++j;
+    if (j == lowerPart.size()) return true;
+  }
+  return false;
+}
+
 std::wstring EntryLine(const wchar_t* head, const std::wstring& name, std::int32_t count) {
   return head + name + L"  -- Shared Count: " + std::to_wstring(count);
 }
@@ -37,8 +53,8 @@ bool VEZEZERidivorOde::CleanSharedDlls(const std::wstring& keyPath, const std::w
   const std::uint32_t nameCapacity = info.maxValueNameLength + 1;
   std::uint32_t count = info.values;
   WinError last = err::kSuccess;
+  std::wstring name;  // one buffer for the whole walk, as a caller of RegEnumValue keeps one
   for (std::uint32_t index = 0; index < count; ++index) {
-    std::wstring name;
     std::uint8_t data[4] = {0, 0, 0, 0};
     std::uint32_t size = sizeof data;
     std::uint32_t type = 0;
@@ -46,7 +62,7 @@ bool VEZEZERidivorOde::CleanSharedDlls(const std::wstring& keyPath, const std::w
     // A value whose data is not one 32-bit count cannot be read into the
     // count and is passed over, as a value that cannot be read.
     if (last != err::kSuccess) continue;
-    if (ToLowerAscii(name).find(lowerFolder) == std::wstring::npos) continue;
+    if (!ContainsLowerAscii(name, lowerFolder)) continue;
 
     const auto shared = static_cast<std::int32_t>(data[0] | (data[1] << 8) | (data[2] << 16) |
                                                   (static_cast<std::uint32_t>(data[3]) << 24));

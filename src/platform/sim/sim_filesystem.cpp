@@ -1,5 +1,6 @@
 #include "platform/sim/sim_filesystem.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +21,9 @@ constexpr WinError kBadNetPath = 53;
 constexpr WinError kDirectory = 267;  // ERROR_DIRECTORY: not a folder
 constexpr WinError kFilenameTooLong = 206;
 constexpr std::size_t kMaxPath = 260;
+// What a walk begun in a cached folder returns when a name is missing: the
+// cache may be stale, so the caller walks again from the drive root.
+constexpr WinError kStaleCache = 0xFFFFFFFFu;
 
 constexpr std::uint32_t kSettableAttributes =
     fileattr::kReadOnly | fileattr::kHidden | fileattr::kSystem | fileattr::kArchive | 0x2000u /* not indexed */;
@@ -92,6 +96,24 @@ SimFileSystem::SimFileSystem(fs::path machineRoot, std::function<std::wstring()>
   if (ec) canonicalRoot_ = root_;
 }
 
+bool SimFileSystem::NoCaseLess::operator()(std::wstring_view a, std::wstring_view b) const {
+  return CompareNoCase(a, b) < 0;
+}
+
+void SimFileSystem::StoreAttributes(const std::wstring& windowsPath, std::uint32_t attributes) {
+  const auto [it, added] = attributes_.insert_or_assign(Key(windowsPath), attributes);
+  if (added) ++attributeLengths_[it->first.size()];
+}
+
+void SimFileSystem::ForgetAttributes(const std::wstring& windowsPath) {
+  if (!attributeLengths_.contains(windowsPath.size())) return;
+  const auto it = attributes_.find(std::wstring_view(windowsPath));
+  if (it == attributes_.end()) return;
+  const auto length = attributeLengths_.find(it->first.size());
+  if (--length->second == 0) attributeLengths_.erase(length);
+  attributes_.erase(it);
+}
+
 std::wstring SimFileSystem::Key(const std::wstring& windowsPath) {
   std::wstring key = windowsPath;
   for (auto& c : key) c = UpcaseChar(c);
@@ -127,32 +149,46 @@ WinError SimFileSystem::Resolve(std::wstring_view rawPath, Resolved* out, bool a
   if (path.empty()) return err::kPathNotFound;
   if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) return kBadNetPath;
 
-  // Work out the drive and the full list of parts.
-  const std::wstring current = currentDirectory_ ? currentDirectory_() : L"C:\\";
-  wchar_t drive = current.empty() ? L'C' : current[0];
+  // Work out the drive and the full list of parts. The current directory
+  // is asked only for a path that depends on it.
+  std::wstring current;
+  bool haveCurrent = false;
+  auto currentDir = [&]() -> const std::wstring& {
+    if (!haveCurrent) {
+      current = currentDirectory_ ? currentDirectory_() : L"C:\\";
+      haveCurrent = true;
+    }
+    return current;
+  };
+  wchar_t drive = L'C';
   std::wstring full;
   if (path.size() >= 2 && path[1] == L':') {
     drive = path[0];
     std::wstring_view rest = path.substr(2);
     if (!rest.empty() && IsSeparator(rest[0])) {
       full = std::wstring(rest);
-    } else if (UpcaseChar(drive) == UpcaseChar(current.empty() ? L'C' : current[0])) {
-      full = current.substr(2) + L"\\" + std::wstring(rest);
+    } else if (UpcaseChar(drive) == UpcaseChar(currentDir().empty() ? L'C' : currentDir()[0])) {
+      full = currentDir().substr(2) + L"\\" + std::wstring(rest);
     } else {
       full = L"\\" + std::wstring(rest);
     }
-  } else if (IsSeparator(path[0])) {
-    full = std::wstring(path);
   } else {
-    full = (current.size() > 2 ? current.substr(2) : std::wstring(L"\\")) + L"\\" + std::wstring(path);
+    drive = currentDir().empty() ? L'C' : currentDir()[0];
+    if (IsSeparator(path[0])) {
+      full = std::wstring(path);
+    } else {
+      full = (currentDir().size() > 2 ? currentDir().substr(2) : std::wstring(L"\\")) + L"\\" + std::wstring(path);
+    }
   }
 
-  std::vector<std::wstring> parts;
+  // The names, as views of `full`.
+  std::vector<std::wstring_view> parts;
+  parts.reserve(16);
   std::size_t start = 0;
   while (start <= full.size()) {
     std::size_t end = start;
     while (end < full.size() && !IsSeparator(full[end])) ++end;
-    std::wstring part = full.substr(start, end - start);
+    std::wstring_view part = std::wstring_view(full).substr(start, end - start);
     start = end + 1;
     if (part.empty()) continue;
     if (!literal) {
@@ -162,11 +198,11 @@ WinError SimFileSystem::Resolve(std::wstring_view rawPath, Resolved* out, bool a
         continue;
       }
       // Win32 drops trailing dots and blanks of each name.
-      while (!part.empty() && (part.back() == L'.' || part.back() == L' ')) part.pop_back();
+      while (!part.empty() && (part.back() == L'.' || part.back() == L' ')) part.remove_suffix(1);
       if (part.empty()) continue;
     }
     if (HasInvalidCharacter(part)) return err::kInvalidName;
-    parts.push_back(std::move(part));
+    parts.push_back(part);
     if (end >= full.size()) break;
   }
 
@@ -178,72 +214,174 @@ WinError SimFileSystem::Resolve(std::wstring_view rawPath, Resolved* out, bool a
   for (const auto& p : parts) length += p.size() + 1;
   if (length > kMaxPath && !literal) return kFilenameTooLong;
 
-  const auto driveFolder = DriveRoot(drive);
-  if (!driveFolder) return err::kPathNotFound;
-  fs::path host = root_ / HostName(*driveFolder);
-
-  if (parts.empty()) {
-    out->host = host;
-    out->windows = windows + L"\\";
-    out->exists = true;
-    return err::kSuccess;
+  // The key of each folder on the way: ends[k] ends that of the first k parts.
+  std::wstring key = windows;
+  std::vector<std::size_t> ends;
+  ends.reserve(parts.size() + 1);
+  ends.push_back(key.size());
+  for (const auto& p : parts) {
+    key += L'\\';
+    key += p;
+    ends.push_back(key.size());
   }
 
+  WalkPlan plan{parts, key, ends, allowMissingFolders};
+  if (!parts.empty()) {
+    // Start in the deepest folder on the way that the cache knows.
+    for (std::size_t k = parts.size(); k-- > 0;) {
+      const auto cached = folders_.find(std::wstring_view(key).substr(0, ends[k]));
+      if (cached == folders_.end()) continue;
+      WalkState from{cached->second.host, cached->second.windows, S_IFDIR, cached->second.fd.get()};
+      const WinError e = Walk(plan, k, std::move(from), true, out);
+      if (e != kStaleCache) return e;
+      // A name is missing: the folder may have changed behind our back.
+      // Forget everything and walk from the drive root.
+      folders_.clear();
+      break;
+    }
+  }
+
+  const auto driveFolder = DriveRoot(drive);
+  if (!driveFolder) return err::kPathNotFound;
+  WalkState root{(root_ / HostName(*driveFolder)).string(), windows, 0, -1};
+  struct stat st;
+  root.mode = ::lstat(root.host.c_str(), &st) == 0 ? st.st_mode : 0u;
+  if (parts.empty()) {
+    out->host = root.host;
+    out->windows = windows + L"\\";
+    out->exists = true;
+    out->mode = root.mode;
+    return err::kSuccess;
+  }
+  if (S_ISDIR(root.mode)) root.fd = RememberFolder(std::wstring_view(key).substr(0, ends[0]), root.host, windows, -1, {});
+  return Walk(plan, 0, std::move(root), false, out);
+}
+
+WinError SimFileSystem::Walk(const WalkPlan& plan, std::size_t first, WalkState at, bool fromCache, Resolved* out) {
+  const auto& parts = plan.parts;
   bool missingFolder = false;
-  for (std::size_t i = 0; i < parts.size(); ++i) {
+  bool throughLink = false;
+  for (std::size_t i = first; i < parts.size(); ++i) {
     const bool last = i + 1 == parts.size();
     // The folder we are in must be a folder (following links inside the machine).
-    std::error_code ec;
-    const auto status = fs::symlink_status(host, ec);
-    if (fs::is_symlink(status)) {
-      if (!InsideMachine(host)) return err::kAccessDenied;
+    bool isFolder = S_ISDIR(at.mode);
+    if (S_ISLNK(at.mode)) {
+      if (!InsideMachine(at.host)) return err::kAccessDenied;
+      std::error_code ec;
+      isFolder = fs::is_directory(at.host, ec);
+      throughLink = true;
+      at.fd = -1;
     }
-    if (!fs::is_directory(host, ec)) {
-      if (!allowMissingFolders) return err::kPathNotFound;
-      host /= HostName(parts[i]);
-      windows += L"\\" + parts[i];
+    if (!isFolder) {
+      if (!plan.allowMissingFolders) return err::kPathNotFound;
+      at.host += '/';
+      at.host += HostName(parts[i]);
+      at.windows += L'\\';
+      at.windows += parts[i];
       missingFolder = true;
+      at.mode = 0;
+      at.fd = -1;
       continue;
     }
 
-    fs::path candidate = host / HostName(parts[i]);
-    std::wstring name = parts[i];
+    // Look the name up in the folder: relative to it when it is open.
+    std::string leaf = HostName(parts[i]);
+    std::wstring_view name = parts[i];
+    std::wstring foundName;
     struct stat st;
-    bool found = ::lstat(candidate.c_str(), &st) == 0;
+    auto lookUp = [&] {
+      return (at.fd >= 0 ? ::fstatat(at.fd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW)
+                         : ::lstat((at.host + '/' + leaf).c_str(), &st)) == 0;
+    };
+    bool found = lookUp();
     if (!found) {
       // Case-insensitive search of the folder.
-      for (const auto& entry : fs::directory_iterator(host, ec)) {
-        const std::wstring entryName = FromUtf8(entry.path().filename().string());
+      std::error_code ec;
+      for (const auto& entry : fs::directory_iterator(at.host, ec)) {
+        std::wstring entryName = FromUtf8(entry.path().filename().string());
         if (EqualsNoCase(entryName, parts[i])) {
-          candidate = entry.path();
-          name = entryName;
-          found = true;
+          leaf = entry.path().filename().string();
+          foundName = std::move(entryName);
+          name = foundName;
+          found = lookUp();
           break;
         }
       }
     }
-    windows += L"\\" + name;
-    host = candidate;
+    if (!found && fromCache) return kStaleCache;
+    const int folderFd = at.fd;
+    at.host += '/';
+    at.host += leaf;
+    at.windows += L'\\';
+    at.windows += name;
+    at.mode = found ? st.st_mode : 0u;
+    at.fd = -1;
     if (!found) {
       if (!last) {
-        if (!allowMissingFolders) return err::kPathNotFound;
+        if (!plan.allowMissingFolders) return err::kPathNotFound;
         missingFolder = true;
         continue;
       }
-      out->host = host;
-      out->windows = windows;
+      out->host = at.host;
+      out->windows = at.windows;
       out->exists = false;
+      out->mode = 0;
       return err::kFileNotFound;
     }
+    if (last) {
+      out->folderFd = missingFolder ? -1 : folderFd;
+      out->leaf = std::move(leaf);
+    } else if (S_ISDIR(at.mode) && !throughLink && !missingFolder) {
+      at.fd = RememberFolder(std::wstring_view(plan.key).substr(0, plan.ends[i + 1]), at.host, at.windows, folderFd,
+                             leaf);
+    }
   }
-  out->host = host;
-  out->windows = windows;
+  out->host = std::move(at.host);
+  out->windows = std::move(at.windows);
   out->exists = !missingFolder;
+  out->mode = missingFolder ? 0u : at.mode;
   return missingFolder ? err::kPathNotFound : err::kSuccess;
 }
 
+void HostFdTraits::Close(int fd) const { ::close(fd); }
+
+int SimFileSystem::RememberFolder(std::wstring_view key, const std::string& host, const std::wstring& windows,
+                                  int parentFd, const std::string& leaf) {
+  // A walk goes down one branch at a time: a hundred folders are plenty,
+  // and starting afresh now and then costs one walk from the root.
+  constexpr std::size_t kMaxFolders = 128;
+  const auto known = folders_.find(key);
+  if (known != folders_.end()) return known->second.fd.get();
+  // Opened without following a link: a link is never a cached folder.
+  constexpr int kFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+  UniqueHostFd fd(HostFdTraits{}, parentFd >= 0 ? ::openat(parentFd, leaf.c_str(), kFlags)
+                                                : ::open(host.c_str(), kFlags));
+  if (!fd) return -1;
+  // The parent's descriptor has been used: the cache may now start afresh.
+  if (folders_.size() >= kMaxFolders) folders_.clear();
+  const int value = fd.get();
+  folders_.emplace(std::wstring(key), ResolvedFolder{host, windows, std::move(fd)});
+  return value;
+}
+
+int SimFileSystem::UnlinkResolved(const Resolved& r, bool folder) const {
+  const int flags = folder ? AT_REMOVEDIR : 0;
+  if (r.folderFd >= 0) return ::unlinkat(r.folderFd, r.leaf.c_str(), flags);
+  return ::unlinkat(AT_FDCWD, r.host.c_str(), flags);
+}
+
+void SimFileSystem::ForgetFolder(const std::string& removed) {
+  for (auto it = folders_.begin(); it != folders_.end();) {
+    const std::string& cached = it->second.host;
+    const bool below = cached.compare(0, removed.size(), removed) == 0 &&
+                       (cached.size() == removed.size() || cached[removed.size()] == '/');
+    it = below ? folders_.erase(it) : std::next(it);
+  }
+}
+
 std::uint32_t SimFileSystem::StoredAttributes(const std::wstring& windowsPath, bool directory) const {
-  const auto it = attributes_.find(Key(windowsPath));
+  if (!attributeLengths_.contains(windowsPath.size())) return directory ? 0u : fileattr::kArchive;
+  const auto it = attributes_.find(std::wstring_view(windowsPath));
   if (it == attributes_.end()) return directory ? 0u : fileattr::kArchive;
   return it->second;
 }
@@ -255,13 +393,12 @@ WinError SimFileSystem::GetAttributes(std::wstring_view path, std::uint32_t* att
   Resolved r;
   if (const WinError e = Resolve(path, &r)) return e;
   std::error_code ec;
-  const auto linkStatus = fs::symlink_status(r.host, ec);
   std::uint32_t result = 0;
-  if (fs::is_symlink(linkStatus)) {
+  if (S_ISLNK(r.mode)) {
     result = fileattr::kReparsePoint;
     if (fs::is_directory(r.host, ec)) result |= fileattr::kDirectory;
     result |= StoredAttributes(r.windows, true);
-  } else if (fs::is_directory(linkStatus)) {
+  } else if (S_ISDIR(r.mode)) {
     result = fileattr::kDirectory | StoredAttributes(r.windows, true);
   } else {
     result = StoredAttributes(r.windows, false);
@@ -277,7 +414,7 @@ WinError SimFileSystem::SetAttributes(std::wstring_view path, std::uint32_t attr
   }
   Resolved r;
   if (const WinError e = Resolve(path, &r)) return e;
-  attributes_[Key(r.windows)] = attributes & kSettableAttributes;
+  StoreAttributes(r.windows, attributes & kSettableAttributes);
   return err::kSuccess;
 }
 
@@ -288,12 +425,11 @@ WinError SimFileSystem::DeleteFileAt(std::wstring_view path) {
   Resolved r;
   if (const WinError e = Resolve(path, &r)) return e;
   std::error_code ec;
-  const auto linkStatus = fs::symlink_status(r.host, ec);
-  if (fs::is_directory(linkStatus)) return err::kAccessDenied;
-  if (fs::is_symlink(linkStatus) && fs::is_directory(r.host, ec)) return err::kAccessDenied;
+  if (S_ISDIR(r.mode)) return err::kAccessDenied;
+  if (S_ISLNK(r.mode) && fs::is_directory(r.host, ec)) return err::kAccessDenied;
   if (StoredAttributes(r.windows, false) & fileattr::kReadOnly) return err::kAccessDenied;
-  if (::unlink(r.host.c_str()) != 0) return err::kAccessDenied;
-  attributes_.erase(Key(r.windows));
+  if (UnlinkResolved(r, false) != 0) return err::kAccessDenied;
+  ForgetAttributes(r.windows);
   return err::kSuccess;
 }
 
@@ -304,19 +440,19 @@ WinError SimFileSystem::RemoveFolder(std::wstring_view path) {
   Resolved r;
   if (const WinError e = Resolve(path, &r)) return e;
   std::error_code ec;
-  const auto linkStatus = fs::symlink_status(r.host, ec);
-  if (fs::is_symlink(linkStatus)) {
+  if (S_ISLNK(r.mode)) {
     // A junction goes by itself; what it points at stays.
     if (!fs::is_directory(r.host, ec)) return kDirectory;
-    if (::unlink(r.host.c_str()) != 0) return err::kAccessDenied;
-    attributes_.erase(Key(r.windows));
+    if (UnlinkResolved(r, false) != 0) return err::kAccessDenied;
+    ForgetAttributes(r.windows);
     return err::kSuccess;
   }
-  if (!fs::is_directory(linkStatus)) return kDirectory;
+  if (!S_ISDIR(r.mode)) return kDirectory;
   if (StoredAttributes(r.windows, true) & fileattr::kReadOnly) return err::kAccessDenied;
   if (!fs::is_empty(r.host, ec)) return err::kDirNotEmpty;
-  if (::rmdir(r.host.c_str()) != 0) return err::kAccessDenied;
-  attributes_.erase(Key(r.windows));
+  if (UnlinkResolved(r, true) != 0) return err::kAccessDenied;
+  ForgetFolder(r.host);
+  ForgetAttributes(r.windows);
   return err::kSuccess;
 }
 
@@ -335,23 +471,28 @@ WinError SimFileSystem::FindFirst(std::wstring_view pattern, FindHandleValue* ha
   Resolved r;
   if (const WinError e = Resolve(folder, &r)) return e == err::kFileNotFound ? err::kPathNotFound : e;
   std::error_code ec;
-  if (fs::is_symlink(fs::symlink_status(r.host, ec)) && !InsideMachine(r.host)) return err::kAccessDenied;
-  if (!fs::is_directory(r.host, ec)) return err::kPathNotFound;
+  if (S_ISLNK(r.mode) && !InsideMachine(r.host)) return err::kAccessDenied;
+  if (!S_ISDIR(r.mode) && !(S_ISLNK(r.mode) && fs::is_directory(r.host, ec))) return err::kPathNotFound;
 
   std::vector<FindData> entries;
+  std::wstring child;
   for (const auto& entry : fs::directory_iterator(r.host, ec)) {
     FindData d;
     d.name = FromUtf8(entry.path().filename().string());
     if (!MatchesWildcard(namePattern, d.name)) continue;
-    std::wstring child = r.windows;
-    if (!EndsWith(child, L'\\')) child += L'\\';
-    child += d.name;
+    // The canonical path is needed only to look up stored attributes.
+    if (!attributes_.empty()) {
+      child = r.windows;
+      if (!EndsWith(child, L'\\')) child += L'\\';
+      child += d.name;
+    }
     std::error_code entryError;
-    const auto linkStatus = fs::symlink_status(entry.path(), entryError);
-    if (fs::is_symlink(linkStatus)) {
+    // The type the directory listing gave: no further call but for a link
+    // (or a file system that gives no type).
+    if (entry.is_symlink(entryError)) {
       d.attributes = fileattr::kReparsePoint | StoredAttributes(child, true);
       if (fs::is_directory(entry.path(), entryError)) d.attributes |= fileattr::kDirectory;
-    } else if (fs::is_directory(linkStatus)) {
+    } else if (entry.is_directory(entryError)) {
       d.attributes = fileattr::kDirectory | StoredAttributes(child, true);
     } else {
       d.attributes = StoredAttributes(child, false);
@@ -462,7 +603,7 @@ bool SimFileSystem::LoadAttributes(const fs::path& file, std::string* error) {
       if (error) *error = file.filename().string() + ":" + std::to_string(number) + ": expected 'PATH<TAB>HEX'";
       return false;
     }
-    attributes_[Key(FromUtf8(line.substr(0, tab)))] = static_cast<std::uint32_t>(value) & kSettableAttributes;
+    StoreAttributes(FromUtf8(line.substr(0, tab)), static_cast<std::uint32_t>(value) & kSettableAttributes);
   }
   return true;
 }

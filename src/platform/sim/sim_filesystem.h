@@ -11,12 +11,22 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/filesystem.h"
 #include "platform/sim/faults.h"
+#include "platform/unique_handle.h"
 
 namespace zc::sim {
+
+// A host file descriptor (here: a folder opened for lookups below it).
+struct HostFdTraits {
+  using Value = int;
+  static int Invalid() { return -1; }
+  void Close(int fd) const;
+};
+using UniqueHostFd = UniqueHandle<HostFdTraits>;
 
 class SimFileSystem : public FileSystem {
  public:
@@ -53,9 +63,27 @@ class SimFileSystem : public FileSystem {
 
  private:
   struct Resolved {
-    std::filesystem::path host;  // the host path of the entry (or where it would be)
+    // The host path of the entry (or where it would be). A plain string:
+    // a path object splits itself into parts on every copy.
+    std::string host;
     std::wstring windows;        // canonical Windows path, with the case found on disk
     bool exists = false;
+    unsigned mode = 0;           // lstat's st_mode of the entry itself; 0 when it is missing
+    // When found in a cached folder: that folder's descriptor (owned by the
+    // cache) and the entry's host name in it, for calls relative to it.
+    int folderFd = -1;
+    std::string leaf;
+  };
+  // A folder met on the way to an entry: a real folder reached through no
+  // link, so that what lies in it can be found without walking from the
+  // drive root again.
+  struct ResolvedFolder {
+    std::string host;
+    std::wstring windows;
+    // The folder itself, opened when it was resolved: lookups below it
+    // need no walk of the host path, and a folder removed or replaced
+    // since then finds nothing, which sends the lookup back to the root.
+    UniqueHostFd fd;
   };
   struct FindState {
     std::vector<FindData> entries;
@@ -67,18 +95,61 @@ class SimFileSystem : public FileSystem {
   // missing folder on the way, 123 for an invalid name, 206 for a path too
   // long, 53 for a network path, 5 for a link that leads off the machine.
   WinError Resolve(std::wstring_view path, Resolved* resolved, bool allowMissingFolders = false);
+  // Where a walk stands: a folder (or, at the end, the entry), what lstat
+  // said of it, and its descriptor when it is a cached folder.
+  struct WalkState {
+    std::string host;
+    std::wstring windows;
+    unsigned mode = 0;
+    int fd = -1;
+  };
+  struct WalkPlan {
+    const std::vector<std::wstring_view>& parts;
+    const std::wstring& key;                // the cache key of the whole path
+    const std::vector<std::size_t>& ends;  // ends[k]: end of the key of the first k parts
+    bool allowMissingFolders;
+  };
+  // Walks parts[first..] from `at`. Begun in a cached folder, a missing
+  // name returns kStaleCache instead of an error.
+  WinError Walk(const WalkPlan& plan, std::size_t first, WalkState at, bool fromCache, Resolved* out);
+  // Caches a real folder and returns its descriptor (-1 when it cannot be
+  // opened); `parentFd`, when open, is the folder that holds it as `leaf`.
+  int RememberFolder(std::wstring_view key, const std::string& host, const std::wstring& windows,
+                     int parentFd, const std::string& leaf);
+  // Removes the entry: relative to its cached folder when there is one.
+  int UnlinkResolved(const Resolved& r, bool folder) const;
+  // Forgets the folder at `host` and every folder below it.
+  void ForgetFolder(const std::string& host);
   std::optional<std::wstring> DriveRoot(wchar_t letter) const;
   bool InsideMachine(const std::filesystem::path& hostPath) const;
   std::uint32_t StoredAttributes(const std::wstring& windowsPath, bool directory) const;
   static std::wstring Key(const std::wstring& windowsPath);
+  void StoreAttributes(const std::wstring& windowsPath, std::uint32_t attributes);
+  void ForgetAttributes(const std::wstring& windowsPath);
 
   std::filesystem::path root_;
   std::filesystem::path canonicalRoot_;
   std::function<std::wstring()> currentDirectory_;
   FaultPlan* faults_;
   std::function<void(const std::wstring&)> onScheduleDelete_;
-  std::map<std::wstring, std::uint32_t> attributes_;  // by upper-cased canonical path
+  // Orders paths as their upper-cased forms compare, so that a path is
+  // looked up in any case without making its upper-cased copy.
+  struct NoCaseLess {
+    using is_transparent = void;
+    bool operator()(std::wstring_view a, std::wstring_view b) const;
+  };
+  std::map<std::wstring, std::uint32_t, NoCaseLess> attributes_;  // by upper-cased canonical path
+  // How many paths of each length attributes_ holds: most paths asked
+  // about have none stored, and are told so without comparing any text.
+  std::unordered_map<std::size_t, std::size_t> attributeLengths_;
   std::map<FindHandleValue, FindState> finds_;
+  // Folders resolved before, by drive letter and names as the caller spelled
+  // them ("C:\Program Files\X"). Only real folders reached through no
+  // link are kept. An entry goes when its folder is removed through this
+  // object, and the whole cache goes on any miss, so that a folder changed
+  // behind its back is walked again. Bounded: a walk needs only the folders
+  // above the one it is in.
+  std::map<std::wstring, ResolvedFolder, std::less<>> folders_;
   FindHandleValue nextFind_ = 0x100;
 };
 

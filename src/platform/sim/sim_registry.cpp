@@ -50,7 +50,7 @@ SimRegistry::SimRegistry(RegStore& store, bool wow64_32bitView, FaultPlan* fault
 
 SimRegistry::~SimRegistry() = default;
 
-WinError SimRegistry::Locate(HKey key, std::wstring_view path, Target* target) const {
+WinError SimRegistry::Locate(HKey key, std::wstring_view path, Target* target, bool withNames) const {
   if (const PredefinedRoot* root = FindPredefined(key)) {
     target->hive = root->hive;
     if (root->classes) target->names = ClassesRootNames();
@@ -64,7 +64,7 @@ WinError SimRegistry::Locate(HKey key, std::wstring_view path, Target* target) c
     if (opened == nullptr) return err::kInvalidHandle;
     if (opened->node->deleted()) return kErrorKeyDeleted;
     target->hive = opened->hive;
-    target->names = opened->names;
+    if (withNames || !path.empty()) target->names = opened->names;
     target->display = opened->display;
     target->writable = opened->writable;
     target->predefined = false;
@@ -167,7 +167,7 @@ WinError SimRegistry::CloseKey(HKey key) {
 WinError SimRegistry::QueryValue(HKey key, std::wstring_view name, std::uint32_t* type, std::uint8_t* data,
                                  std::uint32_t* size) {
   Target target;
-  if (WinError error = Locate(key, {}, &target)) return error;
+  if (WinError error = Locate(key, {}, &target, false)) return error;
   if (auto fault = Fault("RegQueryValue", ValueTarget(target.display, name))) return *fault;
   if (data != nullptr && size == nullptr) return err::kInvalidParameter;
   const RegKey* node = KeyOf(target);
@@ -189,7 +189,7 @@ WinError SimRegistry::QueryValue(HKey key, std::wstring_view name, std::uint32_t
 WinError SimRegistry::SetValue(HKey key, std::wstring_view name, std::uint32_t type, const std::uint8_t* data,
                                std::uint32_t size) {
   Target target;
-  if (WinError error = Locate(key, {}, &target)) return error;
+  if (WinError error = Locate(key, {}, &target, false)) return error;
   if (auto fault = Fault("RegSetValue", ValueTarget(target.display, name))) return *fault;
   if (!target.writable) return err::kAccessDenied;
   if (name.size() > kMaxValueNameLength || (data == nullptr && size != 0)) return err::kInvalidParameter;
@@ -202,7 +202,7 @@ WinError SimRegistry::SetValue(HKey key, std::wstring_view name, std::uint32_t t
 
 WinError SimRegistry::QueryInfoKey(HKey key, RegKeyInfo* info) {
   Target target;
-  if (WinError error = Locate(key, {}, &target)) return error;
+  if (WinError error = Locate(key, {}, &target, false)) return error;
   if (auto fault = Fault("RegQueryInfoKey", target.display)) return *fault;
   if (info == nullptr) return err::kInvalidParameter;
   *info = RegKeyInfo{};
@@ -219,7 +219,7 @@ WinError SimRegistry::QueryInfoKey(HKey key, RegKeyInfo* info) {
 WinError SimRegistry::EnumValue(HKey key, std::uint32_t index, std::uint32_t nameCapacity, std::wstring* name,
                                 std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) {
   Target target;
-  if (WinError error = Locate(key, {}, &target)) return error;
+  if (WinError error = Locate(key, {}, &target, false)) return error;
   if (auto fault = Fault("RegEnumValue", target.display)) return *fault;
   if (data != nullptr && size == nullptr) return err::kInvalidParameter;
   const RegKey* node = KeyOf(target);
@@ -242,7 +242,7 @@ WinError SimRegistry::EnumValue(HKey key, std::uint32_t index, std::uint32_t nam
 
 WinError SimRegistry::EnumKey(HKey key, std::uint32_t index, std::wstring* name) {
   Target target;
-  if (WinError error = Locate(key, {}, &target)) return error;
+  if (WinError error = Locate(key, {}, &target, false)) return error;
   if (auto fault = Fault("RegEnumKey", target.display)) return *fault;
   const RegKey* node = KeyOf(target);
   const RegKey* sub = node != nullptr ? node->SubKeyAt(index) : nullptr;
@@ -253,7 +253,7 @@ WinError SimRegistry::EnumKey(HKey key, std::uint32_t index, std::wstring* name)
 
 WinError SimRegistry::DeleteValue(HKey key, std::wstring_view name) {
   Target target;
-  if (WinError error = Locate(key, {}, &target)) return error;
+  if (WinError error = Locate(key, {}, &target, false)) return error;
   if (auto fault = Fault("RegDeleteValue", ValueTarget(target.display, name))) return *fault;
   if (!target.writable) return err::kAccessDenied;
   RegKey* node = KeyOf(target);

@@ -85,7 +85,9 @@ class SimRegistry : public Registry {
   };
 
   // 6 for an unknown handle, 1018 for a deleted key, 161 for a malformed path.
-  WinError Locate(HKey key, std::wstring_view path, Target* target) const;
+  // `withNames` false: the caller works on the key's node alone (a value
+  // operation on an open handle), so an open handle's names are not copied.
+  WinError Locate(HKey key, std::wstring_view path, Target* target, bool withNames = true) const;
   std::optional<WinError> Fault(std::string_view operation, const std::wstring& target) const;
   std::vector<std::wstring> Physical(Hive hive, const std::vector<std::wstring>& names) const;
   RegKey* Find(const Target& target) const;

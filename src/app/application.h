@@ -137,6 +137,7 @@ class VEZEZERidivorOde {
   std::wstring NormaliseForGuard(const std::wstring& folder);
   bool RefuseProduct(const InstalledProduct& product, const std::vector<const wchar_t*>& firstRemove);
   bool RemoveLink(const std::wstring& path, std::uint32_t attributes, bool remove);
+  bool RemoveEntry(const std::wstring& path, const std::uint32_t* attributes, bool remove);
   void EndRun();
 
   std::wstring m_strLogPath;

@@ -38,17 +38,28 @@ bool VEZEZERidivorOde::RemoveLink(const std::wstring& path, std::uint32_t attrib
 }
 
 bool VEZEZERidivorOde::RemovePath(const std::wstring& path, bool remove) {
-  auto& fs = m_platform.fs;
   std::uint32_t attributes = 0;
-  const bool known = fs.GetAttributes(path, &attributes) == err::kSuccess;
-  if (known && (attributes & fileattr::kReparsePoint)) return RemoveLink(path, attributes, remove);
+  const bool known = m_platform.fs.GetAttributes(path, &attributes) == err::kSuccess;
+  return RemoveEntry(path, known ? &attributes : nullptr, remove);
+}
 
-  // The attributes just read tell a file from a folder; only when they
-  // could not be read is the path asked again.
-  const int state = known ? ((attributes & fileattr::kDirectory) ? 2 : 1) : GetPathState(path);
+// `attributes` is null when they could not be read. Inside a tree they come
+// from the parent's listing (as WIN32_FIND_DATA gives them on Windows), so
+// the walk does not ask the file system again for every file it meets.
+bool VEZEZERidivorOde::RemoveEntry(const std::wstring& path, const std::uint32_t* attributes, bool remove) {
+  auto& fs = m_platform.fs;
+  if (attributes && (*attributes & fileattr::kReparsePoint)) return RemoveLink(path, *attributes, remove);
+
+  const int state = attributes ? ((*attributes & fileattr::kDirectory) ? 2 : 1) : GetPathState(path);
   if (state == 1) {
     if (!remove) return true;
-    if (!ClearReadOnlyAttribute(path)) return false;
+    if (attributes) {
+      if ((*attributes & fileattr::kReadOnly) && fs.SetAttributes(path, fileattr::kNormal) != err::kSuccess) {
+        return false;
+      }
+    } else if (!ClearReadOnlyAttribute(path)) {
+      return false;
+    }
     return fs.DeleteFileAt(path) == err::kSuccess;
   }
 
@@ -66,7 +77,7 @@ bool VEZEZERidivorOde::RemovePath(const std::wstring& path, bool remove) {
   if (fs.FindFirst(pattern, find.put(), &entry) == err::kSuccess) {
     do {
       if (entry.name == L"." || entry.name == L"..") continue;
-      RemovePath(folder + entry.name, remove);
+      RemoveEntry(folder + entry.name, &entry.attributes, remove);
     } while (fs.FindNext(find.get(), &entry) == err::kSuccess);
   }
   find.reset();

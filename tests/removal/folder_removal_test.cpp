@@ -91,6 +91,38 @@ TEST(RemoveFolderTree, ASystemSubFolderStaysWithItsParentAndTheRestGoes) {
   EXPECT_FALSE(e.m.Exists(kProduct + L"\\Cache"));
 }
 
+
+// Inside a tree, a file's attributes come from its folder's listing: the
+// walk makes no call for a file but the ones that change it. This is what
+// keeps the removal of a large tree close to the cost of its deletions.
+TEST(RemoveFolderTree, AFileInsideTheTreeCostsOnlyItsDeletion) {
+  Engine e;
+  SeedTree(e.m);
+  e.m.WriteFile(kProduct + L"\\Settings\\user.ini", "u");
+  auto& faults = e.m.machine().faults();
+  faults.RecordCalls(true);
+  e.app.RemoveFolderTree(kProduct, true);
+  std::vector<std::string> fileCalls;
+  for (const auto& [operation, target] : faults.recorded()) {
+    if (target.ends_with(L".exe") || target.ends_with(L".dat") || target.ends_with(L".ini")) {
+      fileCalls.push_back(operation + " " + ToUtf8(target.substr(kProduct.size() + 1)));
+    }
+  }
+  EXPECT_EQ(fileCalls, (std::vector<std::string>{"DeleteFile Quillo.exe", "SetFileAttributes Settings\\license.dat",
+                                                 "DeleteFile Settings\\license.dat", "DeleteFile Settings\\user.ini"}));
+  EXPECT_FALSE(e.m.Exists(kProduct));
+}
+
+TEST(RemoveFolderTree, AReadOnlyFileThatCannotBeMadeWritableStaysWithItsFolders) {
+  Engine e;
+  SeedTree(e.m);
+  e.m.machine().faults().Add({"SetFileAttributes", kProduct + L"\\Settings\\license.dat", err::kAccessDenied});
+  e.app.RemoveFolderTree(kProduct, true);
+  EXPECT_EQ(e.m.ReadFile(kProduct + L"\\Settings\\license.dat"), "licence");
+  EXPECT_FALSE(e.m.Exists(kProduct + L"\\Quillo.exe"));
+  EXPECT_FALSE(e.m.Exists(kProduct + L"\\Empty"));
+  EXPECT_TRUE(e.m.Exists(kProduct + L"\\Settings"));
+}
 TEST(RemoveFolderTree, TheProgramsFolderIsGuardedAndAVendorFolderBelowItIsNot) {
   Engine e;
   e.m.WriteFile(kVendor + L"\\x.dll");

@@ -74,6 +74,44 @@ TEST_F(SimFileSystemCacheTest, AFolderReplacedByALinkOffTheMachineIsRefused) {
   EXPECT_TRUE(fs::exists(outside / "bin" / "a.dll"));
 }
 
+// A folder's listing keeps the folder open for the walk inside it; that
+// must be held to the same rules as a folder met on the way.
+TEST_F(SimFileSystemCacheTest, AListedFolderReplacedBehindItsBackIsWalkedAgain) {
+  test::TempDir outside;
+  WriteHostFile(outside / "bin" / "a.dll", "not the vendor's");
+  File("Vendor/bin/a.dll");
+  FindHandleValue find = 0;
+  FindData entry;
+  ASSERT_EQ(sim_.FindFirst(L"C:\\Vendor\\bin\\*.*", &find, &entry), err::kSuccess);
+  sim_.FindClose(find);
+
+  fs::remove_all(C("Vendor/bin"));
+  fs::create_directory_symlink(outside / "bin", C("Vendor/bin"));
+  EXPECT_EQ(Attr(L"C:\\Vendor\\bin\\a.dll"), err::kAccessDenied);
+  EXPECT_EQ(sim_.DeleteFileAt(L"C:\\Vendor\\bin\\a.dll"), err::kAccessDenied);
+  EXPECT_EQ(ReadHostFile(outside / "bin" / "a.dll"), "not the vendor's");
+
+  // A link inside the machine is listed as a link and its folder never
+  // becomes a cached folder: what is reached through it is found anew.
+  fs::remove(C("Vendor/bin"));
+  File("Vendor/real/a.dll", "the machine's");
+  fs::create_directory_symlink(C("Vendor/real"), C("Vendor/bin"));
+  ASSERT_EQ(sim_.FindFirst(L"C:\\Vendor\\*.*", &find, &entry), err::kSuccess);
+  std::uint32_t linkAttributes = 0;
+  do {
+    if (entry.name == L"bin") linkAttributes = entry.attributes;
+  } while (sim_.FindNext(find, &entry) == err::kSuccess);
+  sim_.FindClose(find);
+  EXPECT_EQ(linkAttributes, fileattr::kReparsePoint | fileattr::kDirectory);
+  ASSERT_EQ(sim_.FindFirst(L"C:\\Vendor\\bin\\*.*", &find, &entry), err::kSuccess);
+  sim_.FindClose(find);
+  fs::remove(C("Vendor/bin"));
+  fs::create_directory_symlink(outside / "bin", C("Vendor/bin"));
+  EXPECT_EQ(sim_.DeleteFileAt(L"C:\\Vendor\\bin\\a.dll"), err::kAccessDenied);
+  EXPECT_EQ(ReadHostFile(outside / "bin" / "a.dll"), "not the vendor's");
+  EXPECT_EQ(ReadHostFile(C("Vendor/real/a.dll")), "the machine's");
+}
+
 TEST_F(SimFileSystemCacheTest, ARemovedFolderIsForgottenWithWhatWasBelowIt) {
   File("Vendor/A/B/f.txt");
   ASSERT_EQ(sim_.DeleteFileAt(L"C:\\Vendor\\A\\B\\f.txt"), err::kSuccess);

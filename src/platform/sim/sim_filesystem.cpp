@@ -1,10 +1,12 @@
 #include "platform/sim/sim_filesystem.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -24,6 +26,9 @@ constexpr std::size_t kMaxPath = 260;
 // What a walk begun in a cached folder returns when a name is missing: the
 // cache may be stale, so the caller walks again from the drive root.
 constexpr WinError kStaleCache = 0xFFFFFFFFu;
+// A walk goes down one branch at a time: a hundred folders are plenty, and
+// starting afresh now and then costs one walk from the root.
+constexpr std::size_t kMaxCachedFolders = 128;
 
 constexpr std::uint32_t kSettableAttributes =
     fileattr::kReadOnly | fileattr::kHidden | fileattr::kSystem | fileattr::kArchive | 0x2000u /* not indexed */;
@@ -75,6 +80,33 @@ bool WildcardMatch(std::wstring_view p, std::wstring_view n) {
   }
   while (pi < p.size() && p[pi] == L'*') ++pi;
   return pi == p.size();
+}
+
+// Calls `each(name, type)` for every entry of an open folder but "." and
+// "..", the type a DT_ constant (DT_LNK, DT_DIR, or another for a file).
+// getdents64 on the descriptor itself: a DIR stream would cost three more
+// calls a folder. False when the folder cannot be read.
+template <typename Each>
+bool ListHostFolder(int fd, Each&& each) {
+  alignas(dirent64) char buffer[32768];
+  for (;;) {
+    const ssize_t size = ::getdents64(fd, buffer, sizeof buffer);
+    if (size < 0) return false;
+    if (size == 0) return true;
+    for (ssize_t at = 0; at < size;) {
+      const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+      at += entry->d_reclen;
+      const std::string_view name = entry->d_name;
+      if (name == "." || name == "..") continue;
+      unsigned type = entry->d_type;
+      if (type == DT_UNKNOWN) {
+        struct stat st;
+        if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
+      }
+      each(name, type);
+    }
+  }
 }
 
 }  // namespace
@@ -161,23 +193,29 @@ WinError SimFileSystem::Resolve(std::wstring_view rawPath, Resolved* out, bool a
     return current;
   };
   wchar_t drive = L'C';
-  std::wstring full;
+  // The path from the drive's root: a view of the caller's text when it
+  // names its drive and root, as nearly every path does.
+  std::wstring_view full;
+  std::wstring joined;
   if (path.size() >= 2 && path[1] == L':') {
     drive = path[0];
     std::wstring_view rest = path.substr(2);
     if (!rest.empty() && IsSeparator(rest[0])) {
-      full = std::wstring(rest);
+      full = rest;
     } else if (UpcaseChar(drive) == UpcaseChar(currentDir().empty() ? L'C' : currentDir()[0])) {
-      full = currentDir().substr(2) + L"\\" + std::wstring(rest);
+      joined = currentDir().substr(2) + L"\\" + std::wstring(rest);
+      full = joined;
     } else {
-      full = L"\\" + std::wstring(rest);
+      joined = L"\\" + std::wstring(rest);
+      full = joined;
     }
   } else {
     drive = currentDir().empty() ? L'C' : currentDir()[0];
     if (IsSeparator(path[0])) {
-      full = std::wstring(path);
+      full = path;
     } else {
-      full = (currentDir().size() > 2 ? currentDir().substr(2) : std::wstring(L"\\")) + L"\\" + std::wstring(path);
+      joined = (currentDir().size() > 2 ? currentDir().substr(2) : std::wstring(L"\\")) + L"\\" + std::wstring(path);
+      full = joined;
     }
   }
 
@@ -188,7 +226,7 @@ WinError SimFileSystem::Resolve(std::wstring_view rawPath, Resolved* out, bool a
   while (start <= full.size()) {
     std::size_t end = start;
     while (end < full.size() && !IsSeparator(full[end])) ++end;
-    std::wstring_view part = std::wstring_view(full).substr(start, end - start);
+    std::wstring_view part = full.substr(start, end - start);
     start = end + 1;
     if (part.empty()) continue;
     if (!literal) {
@@ -215,7 +253,9 @@ WinError SimFileSystem::Resolve(std::wstring_view rawPath, Resolved* out, bool a
   if (length > kMaxPath && !literal) return kFilenameTooLong;
 
   // The key of each folder on the way: ends[k] ends that of the first k parts.
-  std::wstring key = windows;
+  std::wstring key;
+  key.reserve(length);
+  key = windows;
   std::vector<std::size_t> ends;
   ends.reserve(parts.size() + 1);
   ends.push_back(key.size());
@@ -231,9 +271,19 @@ WinError SimFileSystem::Resolve(std::wstring_view rawPath, Resolved* out, bool a
     for (std::size_t k = parts.size(); k-- > 0;) {
       const auto cached = folders_.find(std::wstring_view(key).substr(0, ends[k]));
       if (cached == folders_.end()) continue;
-      WalkState from{cached->second.host, cached->second.windows, S_IFDIR, cached->second.fd.get()};
+      // Room for the rest of the path, so that appending the names to come
+      // does not reallocate.
+      const std::size_t rest = key.size() - ends[k];
+      WalkState from{{}, {}, S_IFDIR, cached->second.fd.get()};
+      from.host.reserve(cached->second.host.size() + 3 * rest);
+      from.host = cached->second.host;
+      from.windows.reserve(cached->second.windows.size() + rest);
+      from.windows = cached->second.windows;
       const WinError e = Walk(plan, k, std::move(from), true, out);
-      if (e != kStaleCache) return e;
+      if (e != kStaleCache) {
+        out->key = std::move(key);
+        return e;
+      }
       // A name is missing: the folder may have changed behind our back.
       // Forget everything and walk from the drive root.
       folders_.clear();
@@ -254,7 +304,9 @@ WinError SimFileSystem::Resolve(std::wstring_view rawPath, Resolved* out, bool a
     return err::kSuccess;
   }
   if (S_ISDIR(root.mode)) root.fd = RememberFolder(std::wstring_view(key).substr(0, ends[0]), root.host, windows, -1, {});
-  return Walk(plan, 0, std::move(root), false, out);
+  const WinError e = Walk(plan, 0, std::move(root), false, out);
+  out->key = std::move(key);
+  return e;
 }
 
 WinError SimFileSystem::Walk(const WalkPlan& plan, std::size_t first, WalkState at, bool fromCache, Resolved* out) {
@@ -347,9 +399,6 @@ void HostFdTraits::Close(int fd) const { ::close(fd); }
 
 int SimFileSystem::RememberFolder(std::wstring_view key, const std::string& host, const std::wstring& windows,
                                   int parentFd, const std::string& leaf) {
-  // A walk goes down one branch at a time: a hundred folders are plenty,
-  // and starting afresh now and then costs one walk from the root.
-  constexpr std::size_t kMaxFolders = 128;
   const auto known = folders_.find(key);
   if (known != folders_.end()) return known->second.fd.get();
   // Opened without following a link: a link is never a cached folder.
@@ -357,8 +406,15 @@ int SimFileSystem::RememberFolder(std::wstring_view key, const std::string& host
   UniqueHostFd fd(HostFdTraits{}, parentFd >= 0 ? ::openat(parentFd, leaf.c_str(), kFlags)
                                                 : ::open(host.c_str(), kFlags));
   if (!fd) return -1;
+  return AdoptFolder(key, host, windows, std::move(fd));
+}
+
+int SimFileSystem::AdoptFolder(std::wstring_view key, const std::string& host, const std::wstring& windows,
+                               UniqueHostFd fd) {
+  const auto known = folders_.find(key);
+  if (known != folders_.end()) return known->second.fd.get();
   // The parent's descriptor has been used: the cache may now start afresh.
-  if (folders_.size() >= kMaxFolders) folders_.clear();
+  if (folders_.size() >= kMaxCachedFolders) folders_.clear();
   const int value = fd.get();
   folders_.emplace(std::wstring(key), ResolvedFolder{host, windows, std::move(fd)});
   return value;
@@ -449,8 +505,7 @@ WinError SimFileSystem::RemoveFolder(std::wstring_view path) {
   }
   if (!S_ISDIR(r.mode)) return kDirectory;
   if (StoredAttributes(r.windows, true) & fileattr::kReadOnly) return err::kAccessDenied;
-  if (!fs::is_empty(r.host, ec)) return err::kDirNotEmpty;
-  if (UnlinkResolved(r, true) != 0) return err::kAccessDenied;
+  if (UnlinkResolved(r, true) != 0) return errno == ENOTEMPTY || errno == EEXIST ? err::kDirNotEmpty : err::kAccessDenied;
   ForgetFolder(r.host);
   ForgetAttributes(r.windows);
   return err::kSuccess;
@@ -474,33 +529,43 @@ WinError SimFileSystem::FindFirst(std::wstring_view pattern, FindHandleValue* ha
   if (S_ISLNK(r.mode) && !InsideMachine(r.host)) return err::kAccessDenied;
   if (!S_ISDIR(r.mode) && !(S_ISLNK(r.mode) && fs::is_directory(r.host, ec))) return err::kPathNotFound;
 
+  // Listed relative to the resolved parent, with each entry's type from
+  // the listing: no further call but for a link (or a file system that
+  // gives no type). A real folder reached through no link is then kept
+  // open in the cache, since the walk goes on inside it.
+  const bool cacheable = r.folderFd >= 0 && S_ISDIR(r.mode);
+  UniqueHostFd listFd(HostFdTraits{},
+                      cacheable ? ::openat(r.folderFd, r.leaf.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
+                                : ::open(r.host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!listFd) return err::kAccessDenied;
   std::vector<FindData> entries;
   std::wstring child;
-  for (const auto& entry : fs::directory_iterator(r.host, ec)) {
+  const bool listed = ListHostFolder(listFd.get(), [&](std::string_view hostName, unsigned type) {
     FindData d;
-    d.name = FromUtf8(entry.path().filename().string());
-    if (!MatchesWildcard(namePattern, d.name)) continue;
+    d.name = FromUtf8(hostName);
+    if (!MatchesWildcard(namePattern, d.name)) return;
     // The canonical path is needed only to look up stored attributes.
     if (!attributes_.empty()) {
       child = r.windows;
       if (!EndsWith(child, L'\\')) child += L'\\';
       child += d.name;
     }
-    std::error_code entryError;
-    // The type the directory listing gave: no further call but for a link
-    // (or a file system that gives no type).
-    if (entry.is_symlink(entryError)) {
+    if (type == DT_LNK) {
       d.attributes = fileattr::kReparsePoint | StoredAttributes(child, true);
-      if (fs::is_directory(entry.path(), entryError)) d.attributes |= fileattr::kDirectory;
-    } else if (entry.is_directory(entryError)) {
+      struct stat target;
+      if (::fstatat(listFd.get(), std::string(hostName).c_str(), &target, 0) == 0 && S_ISDIR(target.st_mode)) {
+        d.attributes |= fileattr::kDirectory;
+      }
+    } else if (type == DT_DIR) {
       d.attributes = fileattr::kDirectory | StoredAttributes(child, true);
     } else {
       d.attributes = StoredAttributes(child, false);
       if (d.attributes == 0) d.attributes = fileattr::kNormal;
     }
     entries.push_back(std::move(d));
-  }
-  if (ec) return err::kAccessDenied;
+  });
+  if (!listed) return err::kAccessDenied;
+  if (cacheable) AdoptFolder(r.key, r.host, r.windows, std::move(listFd));
   std::sort(entries.begin(), entries.end(),
             [](const FindData& a, const FindData& b) { return CompareNoCase(a.name, b.name) < 0; });
   // A folder that is not a drive root lists "." and ".." first.
@@ -529,7 +594,7 @@ WinError SimFileSystem::FindNext(FindHandleValue handle, FindData* data) {
     if (auto e = faults_->Check("FindNextFile", L"*")) return *e;
   }
   if (it->second.next >= it->second.entries.size()) return err::kNoMoreFiles;
-  *data = it->second.entries[it->second.next++];
+  *data = std::move(it->second.entries[it->second.next++]);  // each entry is handed out once
   return err::kSuccess;
 }
 

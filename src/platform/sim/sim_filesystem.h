@@ -73,6 +73,7 @@ class SimFileSystem : public FileSystem {
     // cache) and the entry's host name in it, for calls relative to it.
     int folderFd = -1;
     std::string leaf;
+    std::wstring key;  // the cache key of the path as the caller spelled it
   };
   // A folder met on the way to an entry: a real folder reached through no
   // link, so that what lies in it can be found without walking from the
@@ -116,6 +117,8 @@ class SimFileSystem : public FileSystem {
   // opened); `parentFd`, when open, is the folder that holds it as `leaf`.
   int RememberFolder(std::wstring_view key, const std::string& host, const std::wstring& windows,
                      int parentFd, const std::string& leaf);
+  // Caches a folder already open (by a listing); returns its descriptor.
+  int AdoptFolder(std::wstring_view key, const std::string& host, const std::wstring& windows, UniqueHostFd fd);
   // Removes the entry: relative to its cached folder when there is one.
   int UnlinkResolved(const Resolved& r, bool folder) const;
   // Forgets the folder at `host` and every folder below it.

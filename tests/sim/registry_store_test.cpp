@@ -98,11 +98,15 @@ TEST(RegValueList, MatchesReferenceModelUnderRandomOperations) {
       ASSERT_EQ(values.Erase(name), it != model.end());
       if (it != model.end()) model.erase(it);
     } else if (!model.empty()) {
-      const std::size_t index = random() % model.size();
-      const RegValue* value = values.At(index);
-      ASSERT_NE(value, nullptr);
-      ASSERT_TRUE(EqualsNoCase(value->name, model[index].first));
-      ASSERT_EQ(value->type, model[index].second);
+      // A few values read in a row, the first twice: as a walk by index reads them.
+      const std::size_t first = random() % model.size();
+      for (std::size_t index : {first, first, first + 1, first + 2, first + 3}) {
+        if (index >= model.size()) break;
+        const RegValue* value = values.At(index);
+        ASSERT_NE(value, nullptr);
+        ASSERT_TRUE(EqualsNoCase(value->name, model[index].first));
+        ASSERT_EQ(value->type, model[index].second);
+      }
     }
     ASSERT_EQ(values.size(), model.size());
   }
@@ -114,6 +118,45 @@ TEST(RegValueList, MatchesReferenceModelUnderRandomOperations) {
   std::size_t visited = 0;
   values.ForEach([&](const RegValue& value) { EXPECT_TRUE(EqualsNoCase(value.name, model[visited++].first)); });
   EXPECT_EQ(visited, model.size());
+}
+
+// The walk RegEnumValue callers make: read by index, delete what matches
+// and read the same index again, as the values after it move down.
+TEST(RegValueList, AWalkThatDeletesAsItGoesSeesEveryValueOnce) {
+  ValueList values;
+  for (int i = 0; i < 3000; ++i) values.Set(L"V" + std::to_wstring(i), 4, Bytes({i % 256}));
+  ASSERT_TRUE(values.Erase(L"V5"));  // a tombstone before the walk starts
+  std::vector<std::wstring> seen;
+  std::size_t count = values.size();
+  for (std::size_t index = 0; index < count; ++index) {
+    const RegValue* value = values.At(index);
+    ASSERT_NE(value, nullptr) << index;
+    seen.push_back(value->name);
+    if (std::stoi(value->name.substr(1)) % 3 == 0) {
+      ASSERT_TRUE(values.Erase(value->name));
+      --index;
+      --count;
+    }
+  }
+  ASSERT_EQ(seen.size(), 2999u);
+  for (std::size_t i = 0; i < seen.size(); ++i) {
+    const int expected = static_cast<int>(i < 5 ? i : i + 1);
+    ASSERT_EQ(seen[i], L"V" + std::to_wstring(expected)) << i;
+  }
+  EXPECT_EQ(values.size(), 2999u - 1000u);
+  EXPECT_EQ(values.At(values.size()), nullptr);
+}
+
+TEST(RegValueList, NamesAreMeasuredInUtf16Units) {
+  ValueList values;
+  values.Set(L"plain", 1, {});
+  values.Set(std::wstring(L"clef ") + static_cast<wchar_t>(0x1D11E), 1, {});
+  std::uint32_t units = 0;
+  ASSERT_NE(values.At(0, &units), nullptr);
+  EXPECT_EQ(units, 5u);
+  ASSERT_NE(values.At(1, &units), nullptr);
+  EXPECT_EQ(units, 7u);
+  EXPECT_EQ(values.maxNameLength(), 7u);
 }
 
 TEST(RegKey, SubKeysSortWithoutCaseAndKeepTheirSpelling) {

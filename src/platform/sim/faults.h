@@ -25,6 +25,8 @@ class FaultPlan {
   void Add(FaultRule rule) { rules_.push_back(std::move(rule)); }
   void Clear() { rules_.clear(); }
   bool empty() const { return rules_.empty(); }
+  // Whether Check can do anything: a rule to apply or calls to record.
+  bool watching() const { return recording_ || !rules_.empty(); }
 
   // The error that `operation` on `target` must fail with, if any. A rule
   // with a count is used up as it fires.

@@ -31,10 +31,23 @@ std::size_t LowBit(std::size_t i) { return i & (~i + 1); }
 
 }  // namespace
 
-const RegValue* ValueList::At(std::size_t index) const {
+const RegValue* ValueList::At(std::size_t index, std::uint32_t* nameUnits) const {
   if (index >= live_) return nullptr;
-  if (dead_ == 0) return &slots_[index].value;
-  return &slots_[SelectSlot(index)].value;
+  std::size_t slot = index;
+  if (dead_ != 0) {
+    if (cursorIndex_ != kNone && index == cursorIndex_ + 1) {
+      slot = cursorSlot_ + 1;
+      while (!slots_[slot].live) ++slot;
+    } else if (index != cursorIndex_) {
+      slot = SelectSlot(index);
+    } else {
+      slot = cursorSlot_;
+    }
+    cursorIndex_ = index;
+    cursorSlot_ = slot;
+  }
+  if (nameUnits != nullptr) *nameUnits = slots_[slot].nameUnits;
+  return &slots_[slot].value;
 }
 
 const RegValue* ValueList::Find(std::wstring_view name) const {
@@ -43,6 +56,7 @@ const RegValue* ValueList::Find(std::wstring_view name) const {
 }
 
 bool ValueList::Set(std::wstring_view name, std::uint32_t type, std::vector<std::uint8_t> data) {
+  cursorIndex_ = kNone;
   const std::uint32_t hash = HashName(name);
   const auto size = static_cast<std::uint32_t>(data.size());
   if (size > maxDataSize_) maxDataSize_ = size;
@@ -57,7 +71,7 @@ bool ValueList::Set(std::wstring_view name, std::uint32_t type, std::vector<std:
   if (nameLength > maxNameLength_) maxNameLength_ = nameLength;
 
   const std::size_t slot = slots_.size();
-  slots_.push_back(Slot{RegValue{std::wstring(name), type, std::move(data)}, hash, true});
+  slots_.push_back(Slot{RegValue{std::wstring(name), type, std::move(data)}, hash, nameLength, true});
   ++live_;
   if (!ranks_.empty()) {
     if (slots_.size() > rankCapacity_) {
@@ -71,6 +85,7 @@ bool ValueList::Set(std::wstring_view name, std::uint32_t type, std::vector<std:
 }
 
 bool ValueList::Erase(std::wstring_view name) {
+  cursorIndex_ = kNone;
   const std::size_t pos = FindIndexPos(name, HashName(name));
   if (pos == kNone) return false;
   const std::size_t slot = index_[pos];
@@ -100,6 +115,7 @@ bool ValueList::Erase(std::wstring_view name) {
 }
 
 void ValueList::Clear() {
+  cursorIndex_ = kNone;
   slots_ = {};
   index_ = {};
   ranks_ = {};

@@ -9,7 +9,9 @@
 //    enumeration index into a slot (rank/select);
 //  - an open-addressing index maps a case-folded name to its slot;
 //  - once tombstones outnumber live values the slots are compacted, which
-//    keeps the order and makes the cost amortised constant per deletion.
+//    keeps the order and makes the cost amortised constant per deletion;
+//  - the last index asked for is remembered, so that a walk by index costs
+//    a step to the next live slot rather than a search of the tree.
 #pragma once
 
 #include <cstddef>
@@ -37,9 +39,10 @@ class ValueList {
   std::size_t size() const { return live_; }
   bool empty() const { return live_ == 0; }
 
-  // The value at an enumeration index, or null past the end. The pointer
-  // stays valid until the list is next changed.
-  const RegValue* At(std::size_t index) const;
+  // The value at an enumeration index, or null past the end, and the
+  // length of its name in UTF-16 units. The pointer stays valid until the
+  // list is next changed.
+  const RegValue* At(std::size_t index, std::uint32_t* nameUnits = nullptr) const;
   const RegValue* Find(std::wstring_view name) const;
 
   // Creates the value at the end, or replaces the type and data of an
@@ -67,6 +70,7 @@ class ValueList {
   struct Slot {
     RegValue value;
     std::uint32_t hash = 0;
+    std::uint32_t nameUnits = 0;
     bool live = true;
   };
 
@@ -96,6 +100,11 @@ class ValueList {
 
   std::uint32_t maxNameLength_ = 0;
   std::uint32_t maxDataSize_ = 0;
+
+  // The last enumeration index looked up and its slot; forgotten at every
+  // change of the list.
+  mutable std::size_t cursorIndex_ = kNone;
+  mutable std::size_t cursorSlot_ = 0;
 };
 
 }  // namespace zc::sim

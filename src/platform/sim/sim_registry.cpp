@@ -64,8 +64,12 @@ WinError SimRegistry::Locate(HKey key, std::wstring_view path, Target* target, b
     if (opened == nullptr) return err::kInvalidHandle;
     if (opened->node->deleted()) return kErrorKeyDeleted;
     target->hive = opened->hive;
-    if (withNames || !path.empty()) target->names = opened->names;
-    target->display = opened->display;
+    if (withNames || !path.empty()) {
+      target->names = opened->names;
+      target->display = opened->display;
+    } else {
+      target->handleDisplay = &opened->display;
+    }
     target->writable = opened->writable;
     target->predefined = false;
     target->node = opened->node.get();
@@ -85,6 +89,13 @@ WinError SimRegistry::Locate(HKey key, std::wstring_view path, Target* target, b
 std::optional<WinError> SimRegistry::Fault(std::string_view operation, const std::wstring& target) const {
   if (faults_ == nullptr) return std::nullopt;
   return faults_->Check(operation, target);
+}
+
+std::optional<WinError> SimRegistry::ValueFault(std::string_view operation, const std::wstring& keyDisplay,
+                                                std::wstring_view name) const {
+  // The "key|value" target is made only when someone is watching.
+  if (faults_ == nullptr || !faults_->watching()) return std::nullopt;
+  return faults_->Check(operation, ValueTarget(keyDisplay, name));
 }
 
 std::vector<std::wstring> SimRegistry::Physical(Hive hive, const std::vector<std::wstring>& names) const {
@@ -168,7 +179,7 @@ WinError SimRegistry::QueryValue(HKey key, std::wstring_view name, std::uint32_t
                                  std::uint32_t* size) {
   Target target;
   if (WinError error = Locate(key, {}, &target, false)) return error;
-  if (auto fault = Fault("RegQueryValue", ValueTarget(target.display, name))) return *fault;
+  if (auto fault = ValueFault("RegQueryValue", target.Display(), name)) return *fault;
   if (data != nullptr && size == nullptr) return err::kInvalidParameter;
   const RegKey* node = KeyOf(target);
   const RegValue* value = node != nullptr ? node->FindValue(name) : nullptr;
@@ -190,7 +201,7 @@ WinError SimRegistry::SetValue(HKey key, std::wstring_view name, std::uint32_t t
                                std::uint32_t size) {
   Target target;
   if (WinError error = Locate(key, {}, &target, false)) return error;
-  if (auto fault = Fault("RegSetValue", ValueTarget(target.display, name))) return *fault;
+  if (auto fault = ValueFault("RegSetValue", target.Display(), name)) return *fault;
   if (!target.writable) return err::kAccessDenied;
   if (name.size() > kMaxValueNameLength || (data == nullptr && size != 0)) return err::kInvalidParameter;
   RegKey* node = KeyOf(target);
@@ -203,7 +214,7 @@ WinError SimRegistry::SetValue(HKey key, std::wstring_view name, std::uint32_t t
 WinError SimRegistry::QueryInfoKey(HKey key, RegKeyInfo* info) {
   Target target;
   if (WinError error = Locate(key, {}, &target, false)) return error;
-  if (auto fault = Fault("RegQueryInfoKey", target.display)) return *fault;
+  if (auto fault = Fault("RegQueryInfoKey", target.Display())) return *fault;
   if (info == nullptr) return err::kInvalidParameter;
   *info = RegKeyInfo{};
   if (const RegKey* node = KeyOf(target)) {
@@ -220,12 +231,13 @@ WinError SimRegistry::EnumValue(HKey key, std::uint32_t index, std::uint32_t nam
                                 std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) {
   Target target;
   if (WinError error = Locate(key, {}, &target, false)) return error;
-  if (auto fault = Fault("RegEnumValue", target.display)) return *fault;
+  if (auto fault = Fault("RegEnumValue", target.Display())) return *fault;
   if (data != nullptr && size == nullptr) return err::kInvalidParameter;
   const RegKey* node = KeyOf(target);
-  const RegValue* value = node != nullptr ? node->values().At(index) : nullptr;
+  std::uint32_t nameUnits = 0;
+  const RegValue* value = node != nullptr ? node->values().At(index, &nameUnits) : nullptr;
   if (value == nullptr) return err::kNoMoreItems;
-  if (Utf16Length(value->name) + 1 > nameCapacity) return err::kMoreData;
+  if (nameUnits + 1 > nameCapacity) return err::kMoreData;
   const auto needed = static_cast<std::uint32_t>(value->data.size());
   if (name != nullptr) *name = value->name;
   if (type != nullptr) *type = value->type;
@@ -243,7 +255,7 @@ WinError SimRegistry::EnumValue(HKey key, std::uint32_t index, std::uint32_t nam
 WinError SimRegistry::EnumKey(HKey key, std::uint32_t index, std::wstring* name) {
   Target target;
   if (WinError error = Locate(key, {}, &target, false)) return error;
-  if (auto fault = Fault("RegEnumKey", target.display)) return *fault;
+  if (auto fault = Fault("RegEnumKey", target.Display())) return *fault;
   const RegKey* node = KeyOf(target);
   const RegKey* sub = node != nullptr ? node->SubKeyAt(index) : nullptr;
   if (sub == nullptr) return err::kNoMoreItems;
@@ -254,7 +266,7 @@ WinError SimRegistry::EnumKey(HKey key, std::uint32_t index, std::wstring* name)
 WinError SimRegistry::DeleteValue(HKey key, std::wstring_view name) {
   Target target;
   if (WinError error = Locate(key, {}, &target, false)) return error;
-  if (auto fault = Fault("RegDeleteValue", ValueTarget(target.display, name))) return *fault;
+  if (auto fault = ValueFault("RegDeleteValue", target.Display(), name)) return *fault;
   if (!target.writable) return err::kAccessDenied;
   RegKey* node = KeyOf(target);
   if (node == nullptr || !node->DeleteValue(name)) return err::kFileNotFound;

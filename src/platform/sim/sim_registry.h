@@ -79,9 +79,12 @@ class SimRegistry : public Registry {
     Hive hive = Hive::kLocalMachine;
     std::vector<std::wstring> names;
     std::wstring display;
+    // A value operation on an open handle: the handle's display name, not copied.
+    const std::wstring* handleDisplay = nullptr;
     bool writable = true;
     bool predefined = false;
     RegKey* node = nullptr;  // for a handle opened earlier with no path: its key
+    const std::wstring& Display() const { return handleDisplay ? *handleDisplay : display; }
   };
 
   // 6 for an unknown handle, 1018 for a deleted key, 161 for a malformed path.
@@ -89,6 +92,9 @@ class SimRegistry : public Registry {
   // operation on an open handle), so an open handle's names are not copied.
   WinError Locate(HKey key, std::wstring_view path, Target* target, bool withNames = true) const;
   std::optional<WinError> Fault(std::string_view operation, const std::wstring& target) const;
+  // A fault of a value: the target is the key's display name, '|', the value's name.
+  std::optional<WinError> ValueFault(std::string_view operation, const std::wstring& keyDisplay,
+                                     std::wstring_view name) const;
   std::vector<std::wstring> Physical(Hive hive, const std::vector<std::wstring>& names) const;
   RegKey* Find(const Target& target) const;
   // The key a value operation works on; null when a predefined root names

@@ -2,6 +2,8 @@
 // application object as a run makes them:
 //   - the SharedDlls clean-up of one folder in removal mode, over a key of
 //     N values of which one in ten lie under the folder (and are deleted);
+//   - the same walk where no value lies under the folder: a run makes it
+//     once for every other folder it cleans;
 //   - the discovery of installed products over N registered products of
 //     which one in ten are the vendor's.
 // Each is run at two sizes, so that growth can be read off the figures.
@@ -72,11 +74,12 @@ std::unique_ptr<zc::VEZEZERidivorOde> MakeApp(zc::sim::SimMachine& machine) {
   return app;
 }
 
-void FillSharedDlls(zc::sim::SimMachine& machine, int values) {
+// One value in ten under kFolder, or none when `matching` is false.
+void FillSharedDlls(zc::sim::SimMachine& machine, int values, bool matching = true) {
   auto& reg = machine.nativeRegistry();
   for (int i = 0; i < values; ++i) {
     std::wstring name;
-    if (i % 10 == 0) {
+    if (matching && i % 10 == 0) {
       name = std::wstring(kFolder) + L"bin\\shared" + std::to_wstring(i) + L".dll";
     } else {
       name = L"C:\\Program Files\\Harbor Lane\\Product" + std::to_wstring(i % 97) + L"\\bin\\file" +
@@ -110,6 +113,18 @@ void BM_SharedDllsRemoval(benchmark::State& state) {
   state.counters["peak_rss_MiB"] = PeakRssMiB();
 }
 
+void BM_SharedDllsUnmatched(benchmark::State& state) {
+  const int values = static_cast<int>(state.range(0));
+  BenchMachine machine;
+  FillSharedDlls(*machine, values, false);
+  auto app = MakeApp(*machine);
+  for (auto _ : state) {
+    app->CleanSharedDlls(kSharedDlls, kFolder, true);
+  }
+  state.counters["values"] = values;
+  state.counters["peak_rss_MiB"] = PeakRssMiB();
+}
+
 void RegisterProducts(zc::sim::SimMachine& machine, int products) {
   for (int i = 0; i < products; ++i) {
     wchar_t code[40];
@@ -139,6 +154,7 @@ void BM_Discovery(benchmark::State& state) {
 }
 
 BENCHMARK(BM_SharedDllsRemoval)->Arg(200000)->Arg(400000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SharedDllsUnmatched)->Arg(180000)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_Discovery)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace

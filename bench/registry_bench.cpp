@@ -44,20 +44,15 @@ void FillSharedDlls(zc::sim::RegKey& key, int count) {
 
 void FillMachine(RegStore& store) {
   for (int k = 0; k < kKeys; ++k) {
-    zc::sim::RegKey* key = store.CreateKey(
-        Hive::kLocalMachine, L"SOFTWARE\\Vendor\\Products\\Product" + std::to_wstring(k) + L"\\Settings");
+    zc::sim::RegKey* key = store.CreateKey(Hive::kLocalMachine,
+                                           L"SOFTWARE\\Vendor\\Products\\Product" + std::to_wstring(k) + L"\\Settings");
     for (int v = 0; v < kValuesPerKey; ++v) {
       const std::wstring name = L"Setting" + std::to_wstring(v);
       switch (v % 4) {
         case 0:
-        case 1:
-          key->SetDword(name, static_cast<std::uint32_t>(v));
-          break;
-        case 2:
-          key->SetString(name, L"C:\\Program Files\\Vendor\\Product" + std::to_wstring(k) + L"\\data");
-          break;
-        default:
-          key->SetValue(name, zc::regtype::kBinary, std::vector<std::uint8_t>(16, static_cast<std::uint8_t>(v)));
+        case 1: key->SetDword(name, static_cast<std::uint32_t>(v)); break;
+        case 2: key->SetString(name, L"C:\\Program Files\\Vendor\\Product" + std::to_wstring(k) + L"\\data"); break;
+        default: key->SetValue(name, zc::regtype::kBinary, std::vector<std::uint8_t>(16, static_cast<std::uint8_t>(v)));
       }
     }
   }
@@ -95,8 +90,7 @@ class MachineFile {
 
 void Report(benchmark::State& state) {
   state.counters["peak_rss_MiB"] = PeakRssMiB();
-  state.counters["file_MiB"] =
-      static_cast<double>(std::filesystem::file_size(MachineFile::Get())) / (1024.0 * 1024.0);
+  state.counters["file_MiB"] = static_cast<double>(std::filesystem::file_size(MachineFile::Get())) / (1024.0 * 1024.0);
 }
 
 void BM_LoadRegFile(benchmark::State& state) {
@@ -106,9 +100,7 @@ void BM_LoadRegFile(benchmark::State& state) {
     if (auto error = zc::sim::LoadRegFile(file, store)) state.SkipWithError(error->ToString().c_str());
     benchmark::DoNotOptimize(store.FindKey(Hive::kLocalMachine, kSharedDllsPath));
     state.PauseTiming();
-    {
-      RegStore discard = std::move(store);
-    }
+    { RegStore discard = std::move(store); }
     state.ResumeTiming();
   }
   Report(state);
@@ -135,9 +127,7 @@ void BM_LoadAndWriteBack(benchmark::State& state) {
     if (auto error = zc::sim::LoadRegFile(file, store)) state.SkipWithError(error->ToString().c_str());
     if (auto error = zc::sim::SaveRegFile(target, store)) state.SkipWithError(error->ToString().c_str());
     state.PauseTiming();
-    {
-      RegStore discard = std::move(store);
-    }
+    { RegStore discard = std::move(store); }
     state.ResumeTiming();
   }
   Report(state);

@@ -51,9 +51,7 @@ double PeakRssMiB() {
   return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
-double Seconds(Clock::time_point since) {
-  return std::chrono::duration<double>(Clock::now() - since).count();
-}
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "tree_bench: %s\n", message.c_str());
@@ -117,9 +115,7 @@ class BufferedOutputFile : public zc::OutputFile {
  public:
   explicit BufferedOutputFile(std::FILE* file) : file_(file) {}
   ~BufferedOutputFile() override { std::fclose(file_); }
-  bool Write(const char* bytes, std::size_t count) override {
-    return std::fwrite(bytes, 1, count, file_) == count;
-  }
+  bool Write(const char* bytes, std::size_t count) override { return std::fwrite(bytes, 1, count, file_) == count; }
   bool Flush() override { return true; }
 
  private:
@@ -167,7 +163,8 @@ int CmdWalk(int argc, char** argv) {
   const std::string logMode = argc > 5 ? argv[5] : "flushed";
   const bool remove = mode == "remove";
   if (!remove && mode != "list") return Fail("walk: remove or list");
-  if (logMode != "flushed" && logMode != "buffered" && logMode != "none") return Fail("walk: flushed, buffered or none");
+  if (logMode != "flushed" && logMode != "buffered" && logMode != "none")
+    return Fail("walk: flushed, buffered or none");
 
   std::string error;
   auto machine = zc::sim::SimMachine::Load(argv[2], &error);

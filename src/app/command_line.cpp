@@ -30,20 +30,13 @@ void CCustomCommandLineInfo::ParseParam(std::wstring_view param, bool /*flag*/, 
     bool CCustomCommandLineInfo::*field;
   };
   static const Keyword kKeywords[] = {
-      {L"quillo", &CCustomCommandLineInfo::m_bQuillo},
-      {L"tavlo", &CCustomCommandLineInfo::m_bTavlo},
-      {L"drivers", &CCustomCommandLineInfo::m_bTavlo},
-      {L"quorix", &CCustomCommandLineInfo::m_bQuorix},
-      {L"convexa", &CCustomCommandLineInfo::m_bConvexa},
-      {L"cxpe", &CCustomCommandLineInfo::m_bConvexaPE},
-      {L"vexil", &CCustomCommandLineInfo::m_bVexil},
-      {L"commonfiles", &CCustomCommandLineInfo::m_bCommonFiles},
-      {L"all", &CCustomCommandLineInfo::m_bAll},
-      {L"full", &CCustomCommandLineInfo::m_bAll},
-      {L"dryrun", &CCustomCommandLineInfo::m_bDryRun},
-      {L"folder", &CCustomCommandLineInfo::m_bFolder},
-      {L"limited", &CCustomCommandLineInfo::m_bLimited},
-      {L"help", &CCustomCommandLineInfo::m_bHelp},
+      {L"quillo", &CCustomCommandLineInfo::m_bQuillo},   {L"tavlo", &CCustomCommandLineInfo::m_bTavlo},
+      {L"drivers", &CCustomCommandLineInfo::m_bTavlo},   {L"quorix", &CCustomCommandLineInfo::m_bQuorix},
+      {L"convexa", &CCustomCommandLineInfo::m_bConvexa}, {L"cxpe", &CCustomCommandLineInfo::m_bConvexaPE},
+      {L"vexil", &CCustomCommandLineInfo::m_bVexil},     {L"commonfiles", &CCustomCommandLineInfo::m_bCommonFiles},
+      {L"all", &CCustomCommandLineInfo::m_bAll},         {L"full", &CCustomCommandLineInfo::m_bAll},
+      {L"dryrun", &CCustomCommandLineInfo::m_bDryRun},   {L"folder", &CCustomCommandLineInfo::m_bFolder},
+      {L"limited", &CCustomCommandLineInfo::m_bLimited}, {L"help", &CCustomCommandLineInfo::m_bHelp},
       {L"log", &CCustomCommandLineInfo::m_bLogNext},
   };
   for (const auto& keyword : kKeywords) {

@@ -22,36 +22,76 @@ constexpr const wchar_t* kPrograms = L"C:\\Program Files";
 constexpr const wchar_t* kVendorFolder = L"C:\\Program Files\\ZENTA Technologies";
 
 struct DemoProduct {
-  FamilyIndex family;        // kFamilyCount: not one of the eight families
+  FamilyIndex family;  // kFamilyCount: not one of the eight families
   const wchar_t* productCode;
   const wchar_t* name;
   const wchar_t* version;
-  const wchar_t* folder;     // under the programs folder
-  const wchar_t* files[3];   // the package's files, in that folder
+  const wchar_t* folder;    // under the programs folder
+  const wchar_t* files[3];  // the package's files, in that folder
 };
 
 // Product codes of the demo products that are not in a fallback table.
 const DemoProduct kDemoProducts[] = {
-    {kFamilyQuillo, L"{4233A874-F8D9-4777-B94C-432B2889509D}", L"Quillo Software 10.8", L"10.8.0.0",
-     L"ZENTA Technologies\\Quillo Software", {L"Quillo.exe", L"QuilloCore.dll", L"QuilloPrint.dll"}},
-    {kFamilyTavloDrivers, L"{4C7DD64A-AE81-4F12-A9A9-49FA563C7086}", L"Product Drivers 10.8", L"10.8.0.0",
-     L"ZENTA Technologies\\ZENTA Product Drivers", {L"ZENTATavloService.exe", L"ZTavUsb.sys", nullptr}},
-    {kFamilyQuorix, L"{C5FCEA76-5728-4F57-9BEF-A12844413281}", L"ZENTA Quorix 4.5", L"4.5.120.0",
-     L"ZENTA Technologies\\ZENTA Quorix", {L"QuorixTools.exe", L"QuorixData.dll", nullptr}},
-    {kFamilyVexil, L"{7FCC2407-8E64-4EDA-BF80-D03FF8AF5B4F}", L"ZENTA Vexil 1.5", L"1.5.0.0",
-     L"ZENTA Technologies\\ZENTA Vexil", {L"Vexil.exe", nullptr, nullptr}},
-    {kFamilyConvexa, L"{12BEC5AF-5E98-48E9-8774-F67C4A0B8585}", L"ZENTA Convexa 3.1 SP1", L"3.1.10.0",
-     L"ZENTA Technologies\\ZENTA Convexa", {L"Convexa.exe", L"ConvexaMath.dll", nullptr}},
-    {kFamilyConvexaPE, L"{2F0B9C61-77D4-4E0A-9C3B-5A1E6D2B8F40}", L"ZENTA Convexa PE 1.0", L"1.0.0.0",
-     L"ZENTA Technologies\\ZENTA Convexa PE", {L"ConvexaPE.exe", nullptr, nullptr}},
-    {kFamilyCommonFiles, L"{40F6AC18-40D2-46B4-803A-BDC96B8F1E9E}", L"ZENTA Common Files 11.2", L"11.2.0.0",
-     L"Common Files\\ZENTA Technologies\\Shared", {L"ZentaShared.dll", L"ZentaUI.dll", nullptr}},
-    {kFamilyTavloSoftware, L"{C58288BE-29CA-4CBA-A599-B1418A95CCD7}", L"ZENTA Tavlo Software 9.7", L"9.7.0.0",
-     L"ZENTA Technologies Inc\\ZENTA Tavlo Software", {L"Tavlo.exe", nullptr, nullptr}},
-    {kFamilyCount, L"{8D3E5A20-6B1C-4F7E-A2D9-3C4B5E6F7A81}", L"ZENTA Brevano Suite 3.0", L"3.0.0.0",
-     L"ZENTA Technologies\\Brevano Suite", {L"Brevano.exe", L"gallery setup.exe", nullptr}},
-    {kFamilyCount, L"{1B7C9E42-3D5F-4A68-8B0C-D2E4F6A8C0B1}", L"ZENTA Platform 2.0", L"2.0.0.0",
-     L"ZENTA Technologies\\Platform", {L"PlatformHost.exe", nullptr, nullptr}},
+    {kFamilyQuillo,
+     L"{4233A874-F8D9-4777-B94C-432B2889509D}",
+     L"Quillo Software 10.8",
+     L"10.8.0.0",
+     L"ZENTA Technologies\\Quillo Software",
+     {L"Quillo.exe", L"QuilloCore.dll", L"QuilloPrint.dll"}},
+    {kFamilyTavloDrivers,
+     L"{4C7DD64A-AE81-4F12-A9A9-49FA563C7086}",
+     L"Product Drivers 10.8",
+     L"10.8.0.0",
+     L"ZENTA Technologies\\ZENTA Product Drivers",
+     {L"ZENTATavloService.exe", L"ZTavUsb.sys", nullptr}},
+    {kFamilyQuorix,
+     L"{C5FCEA76-5728-4F57-9BEF-A12844413281}",
+     L"ZENTA Quorix 4.5",
+     L"4.5.120.0",
+     L"ZENTA Technologies\\ZENTA Quorix",
+     {L"QuorixTools.exe", L"QuorixData.dll", nullptr}},
+    {kFamilyVexil,
+     L"{7FCC2407-8E64-4EDA-BF80-D03FF8AF5B4F}",
+     L"ZENTA Vexil 1.5",
+     L"1.5.0.0",
+     L"ZENTA Technologies\\ZENTA Vexil",
+     {L"Vexil.exe", nullptr, nullptr}},
+    {kFamilyConvexa,
+     L"{12BEC5AF-5E98-48E9-8774-F67C4A0B8585}",
+     L"ZENTA Convexa 3.1 SP1",
+     L"3.1.10.0",
+     L"ZENTA Technologies\\ZENTA Convexa",
+     {L"Convexa.exe", L"ConvexaMath.dll", nullptr}},
+    {kFamilyConvexaPE,
+     L"{2F0B9C61-77D4-4E0A-9C3B-5A1E6D2B8F40}",
+     L"ZENTA Convexa PE 1.0",
+     L"1.0.0.0",
+     L"ZENTA Technologies\\ZENTA Convexa PE",
+     {L"ConvexaPE.exe", nullptr, nullptr}},
+    {kFamilyCommonFiles,
+     L"{40F6AC18-40D2-46B4-803A-BDC96B8F1E9E}",
+     L"ZENTA Common Files 11.2",
+     L"11.2.0.0",
+     L"Common Files\\ZENTA Technologies\\Shared",
+     {L"ZentaShared.dll", L"ZentaUI.dll", nullptr}},
+    {kFamilyTavloSoftware,
+     L"{C58288BE-29CA-4CBA-A599-B1418A95CCD7}",
+     L"ZENTA Tavlo Software 9.7",
+     L"9.7.0.0",
+     L"ZENTA Technologies Inc\\ZENTA Tavlo Software",
+     {L"Tavlo.exe", nullptr, nullptr}},
+    {kFamilyCount,
+     L"{8D3E5A20-6B1C-4F7E-A2D9-3C4B5E6F7A81}",
+     L"ZENTA Brevano Suite 3.0",
+     L"3.0.0.0",
+     L"ZENTA Technologies\\Brevano Suite",
+     {L"Brevano.exe", L"gallery setup.exe", nullptr}},
+    {kFamilyCount,
+     L"{1B7C9E42-3D5F-4A68-8B0C-D2E4F6A8C0B1}",
+     L"ZENTA Platform 2.0",
+     L"2.0.0.0",
+     L"ZENTA Technologies\\Platform",
+     {L"PlatformHost.exe", nullptr, nullptr}},
 };
 
 constexpr const wchar_t* kOtherPublisherCode = L"{6E2A8C40-1F3B-4D5E-9A7C-B8D0E2F4A6C8}";
@@ -104,8 +144,9 @@ bool WriteDemoMachine(const fs::path& folder, std::string* error) {
   const HKey hklm = kHkeyLocalMachine;
 
   // Windows itself.
-  for (const wchar_t* dir : {L"C:\\WINDOWS\\system32\\spool\\DRIVERS\\W32X86\\3", L"C:\\WINDOWS\\system32\\spool\\PRTPROCS\\W32X86",
-                             L"C:\\WINDOWS\\winsxs\\Manifests", L"C:\\WINDOWS\\winsxs\\Policies", L"C:\\Temp"}) {
+  for (const wchar_t* dir :
+       {L"C:\\WINDOWS\\system32\\spool\\DRIVERS\\W32X86\\3", L"C:\\WINDOWS\\system32\\spool\\PRTPROCS\\W32X86",
+        L"C:\\WINDOWS\\winsxs\\Manifests", L"C:\\WINDOWS\\winsxs\\Policies", L"C:\\Temp"}) {
     MakeFolder(fs, dir);
   }
   WriteHostFile(fs, L"C:\\WINDOWS\\system32\\msiexec.exe", "MZ");
@@ -152,8 +193,10 @@ bool WriteDemoMachine(const fs::path& folder, std::string* error) {
 
   // SharedDlls: vendor files, and files of Windows and others that stay.
   const wchar_t* kSharedDlls = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
-  sim::WriteDword(reg, hklm, kSharedDlls, L"C:\\Program Files\\Common Files\\ZENTA Technologies\\Shared\\ZentaUI.dll", 3);
-  sim::WriteDword(reg, hklm, kSharedDlls, L"C:\\Program Files\\Common Files\\ZENTA Technologies Inc\\Runtime\\zrt.dll", 2);
+  sim::WriteDword(reg, hklm, kSharedDlls, L"C:\\Program Files\\Common Files\\ZENTA Technologies\\Shared\\ZentaUI.dll",
+                  3);
+  sim::WriteDword(reg, hklm, kSharedDlls, L"C:\\Program Files\\Common Files\\ZENTA Technologies Inc\\Runtime\\zrt.dll",
+                  2);
   sim::WriteDword(reg, hklm, kSharedDlls, L"C:\\WINDOWS\\system32\\msvcr90.dll", 7);
   sim::WriteDword(reg, hklm, kSharedDlls, L"C:\\Program Files\\Harbor Lane\\Notes\\hlcore.dll", 1);
 
@@ -172,11 +215,16 @@ bool WriteDemoMachine(const fs::path& folder, std::string* error) {
   const std::wstring print = sim::kPrintKey;
   const std::wstring settings = L"SOFTWARE\\Black Ice Software Inc\\EMFNT\\PrinterVariablesValues";
   const std::pair<const wchar_t*, const wchar_t*> kSettings[] = {
-      {L"DRIVER_CONFIG_INI_MSI", L"BuEIniNT.ini"},   {L"DRIVER_FILE_MSI", L"BuEDrvNT.dll"},
-      {L"DRIVER_NAME_MSI", L"ZENTA Print Capture Driver"}, {L"MONITOR_FILE_MSI", L"BuEMonNT.dll"},
-      {L"MONITOR_NAME_MSI", L"Ice Monitor E"},       {L"PORT_NAME_MSI", L"IcePortER:"},
-      {L"PRINTER_NAME_MSI", L"ZENTA Quillo Print Capture"}, {L"PROCESSOR_FILE_MSI", L"BuEProNT.dll"},
-      {L"PROCESSOR_NAME_MSI", L"EMF Print Processor"}, {L"RESOURCE_DLL_MSI", L"BuEResNT.DLL"},
+      {L"DRIVER_CONFIG_INI_MSI", L"BuEIniNT.ini"},
+      {L"DRIVER_FILE_MSI", L"BuEDrvNT.dll"},
+      {L"DRIVER_NAME_MSI", L"ZENTA Print Capture Driver"},
+      {L"MONITOR_FILE_MSI", L"BuEMonNT.dll"},
+      {L"MONITOR_NAME_MSI", L"Ice Monitor E"},
+      {L"PORT_NAME_MSI", L"IcePortER:"},
+      {L"PRINTER_NAME_MSI", L"ZENTA Quillo Print Capture"},
+      {L"PROCESSOR_FILE_MSI", L"BuEProNT.dll"},
+      {L"PROCESSOR_NAME_MSI", L"EMF Print Processor"},
+      {L"RESOURCE_DLL_MSI", L"BuEResNT.DLL"},
       {L"USER_INTERFACE_NAME_MSI", L"BuEUifNT.dll"},
   };
   for (const auto& [name, value] : kSettings) sim::WriteText(reg, hklm, settings, name, value);

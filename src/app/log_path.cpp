@@ -49,8 +49,7 @@ std::wstring MakeTempBaseName(FileSystem& fs, SystemInfo& system, std::wstring_v
 
 std::wstring FormatFileNameSuffix(const LocalTime& t) {
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "_%d%02d%02d_%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute,
-                t.second);
+  std::snprintf(buffer, sizeof buffer, "_%d%02d%02d_%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
   return Widen(buffer);
 }
 

@@ -59,9 +59,8 @@ void VEZEZERidivorOde::DiscoverInstalledProducts(const std::wstring& publisherFi
     }
     found.push_back(product);
 
-    m_log << L"Found Product: " << product.m_strName << L"  -- GUID: " << product.m_strProductCode
-          << L" -- Version: " << product.m_version.ToString() << L" -- Install Directoy: =" << product.m_strInstallLocation
-          << L"= " << eol;
+    m_log << L"Found Product: " << product.m_strName << L"  -- GUID: " << product.m_strProductCode << L" -- Version: "
+          << product.m_version.ToString() << L" -- Install Directoy: =" << product.m_strInstallLocation << L"= " << eol;
   }
   BuildInstalledProductList(found);
 }

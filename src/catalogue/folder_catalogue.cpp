@@ -90,7 +90,8 @@ bool VEZEZERidivorOde::BuildFolderCatalogue() {
       if (!family.field.empty()) break;
       family.field = LookupInstallLocation(code, family.programFile);
     }
-    if (family.field.empty() && family.appPathsWhenNoCode) family.field = LookupInstallLocation(L"", family.programFile);
+    if (family.field.empty() && family.appPathsWhenNoCode)
+      family.field = LookupInstallLocation(L"", family.programFile);
     if (family.field.empty() && family.defaults[0]) {
       std::size_t i = 0;
       family.field = Format(family.defaults[0], programs);

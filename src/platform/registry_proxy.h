@@ -26,8 +26,8 @@ class ProxyRegistry : public Registry {
     return target_.SetValue(key, name, type, data, size);
   }
   WinError QueryInfoKey(HKey key, RegKeyInfo* info) override { return target_.QueryInfoKey(key, info); }
-  WinError EnumValue(HKey key, std::uint32_t index, std::uint32_t nameCapacity, std::wstring* name,
-                     std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) override {
+  WinError EnumValue(HKey key, std::uint32_t index, std::uint32_t nameCapacity, std::wstring* name, std::uint32_t* type,
+                     std::uint8_t* data, std::uint32_t* size) override {
     return target_.EnumValue(key, index, nameCapacity, name, type, data, size);
   }
   WinError EnumKey(HKey key, std::uint32_t index, std::wstring* name) override {

@@ -42,8 +42,7 @@ class Spooler {
   virtual WinError EnumPorts(std::uint32_t bufferSize, std::uint32_t* needed, std::vector<PortRecord>* records) = 0;
   virtual WinError EnumMonitors(std::uint32_t bufferSize, std::uint32_t* needed,
                                 std::vector<MonitorRecord>* records) = 0;
-  virtual WinError EnumDrivers(std::uint32_t bufferSize, std::uint32_t* needed,
-                               std::vector<DriverRecord>* records) = 0;
+  virtual WinError EnumDrivers(std::uint32_t bufferSize, std::uint32_t* needed, std::vector<DriverRecord>* records) = 0;
 
   // OpenPrinterW with PRINTER_ALL_ACCESS; 1801 for an unknown printer.
   virtual WinError OpenPrinterHandle(std::wstring_view name, PrinterHandleValue* handle) = 0;

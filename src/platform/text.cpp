@@ -29,9 +29,7 @@ int CompareNoCase(std::wstring_view a, std::wstring_view b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
-bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
-  return a.size() == b.size() && CompareNoCase(a, b) == 0;
-}
+bool EqualsNoCase(std::wstring_view a, std::wstring_view b) { return a.size() == b.size() && CompareNoCase(a, b) == 0; }
 
 bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
   return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);

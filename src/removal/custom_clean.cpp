@@ -113,7 +113,8 @@ bool VEZEZERidivorOde::CustomClean(const std::wstring& familyLabel, bool applyFo
     }
     if (go) {
       m_log << eol << eol
-            << (applyFolderCleanup ? L"**** Applying folder Cleanup" : L"**** List of folders that need to be Cleaned up")
+            << (applyFolderCleanup ? L"**** Applying folder Cleanup"
+                                   : L"**** List of folders that need to be Cleaned up")
             << eol << eol;
       RemoveFolderTree(folder, applyFolderCleanup);
       CleanSharedDlls(kSharedDllsKey, folder, applyFolderCleanup);

@@ -16,7 +16,8 @@ enum FolderAnswer { kNotAsked = 0, kYes = 1, kNo = 2 };
 }  // namespace
 
 bool VEZEZERidivorOde::RefuseProduct(const InstalledProduct& product, const std::vector<const wchar_t*>& firstRemove) {
-  std::wstring message = L"Cannot clean up " + product.m_strName + L". The following products need to be removed first:\n";
+  std::wstring message =
+      L"Cannot clean up " + product.m_strName + L". The following products need to be removed first:\n";
   for (const wchar_t* line : firstRemove) message += std::wstring(line) + L"\n";
   m_log << "**Action not permitted** " << eol << message;
   if (!m_bSilent) m_platform.ui.ShowMessageBox(message, L"Action not permitted", MessageBoxKind::kOk);
@@ -117,7 +118,8 @@ bool VEZEZERidivorOde::RunRemoval(bool removeFolders, bool remove, int productIn
     const bool apply = removeFolders || folderAnswer == kYes;
     auto cleanFolder = [&](bool applyCleanup) {
       m_log << eol << eol << timestamp
-            << (applyCleanup ? L"**** Applying folder Cleanup for " : L"**** List of folders that need to be cleaned up for ")
+            << (applyCleanup ? L"**** Applying folder Cleanup for "
+                             : L"**** List of folders that need to be cleaned up for ")
             << product.m_strName << eol << eol;
       RemoveFolderTree(location, applyCleanup);
       CleanSharedDlls(kSharedDllsKey, location, applyCleanup);
@@ -147,7 +149,8 @@ bool VEZEZERidivorOde::RunRemoval(bool removeFolders, bool remove, int productIn
   if (allProducts) {
     const bool apply = removeFolders || folderAnswer == kYes;
     if (remove) {
-      for (const wchar_t* label : {L"Quorix/Teviro", L"Quillo Software", L"Tavlo/Product Drivers", L"ZENTA Tavlo Software"}) {
+      for (const wchar_t* label :
+           {L"Quorix/Teviro", L"Quillo Software", L"Tavlo/Product Drivers", L"ZENTA Tavlo Software"}) {
         CustomClean(label, apply, true);
       }
     }

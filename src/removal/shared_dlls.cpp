@@ -9,7 +9,6 @@ namespace zc {
 
 namespace {
 
-
 wchar_t LowerAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c; }
 
 // Whether `lowerPart` (lower-cased A-Z) occurs in `text` lower-cased the

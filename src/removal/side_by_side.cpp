@@ -24,7 +24,8 @@ void DeleteOrSchedule(FileSystem& fs, const std::wstring& path, bool& restart) {
   restart = true;
 }
 
-void Heading(OperationLog& log, bool apply, const wchar_t* applying, const wchar_t* listing, const std::wstring& folder) {
+void Heading(OperationLog& log, bool apply, const wchar_t* applying, const wchar_t* listing,
+             const std::wstring& folder) {
   log << eol;
   if (apply) {
     log << applying << folder << eol << L"     List of files being removed:" << eol;
@@ -51,8 +52,8 @@ int CleanSideBySideAssemblies(bool& restart, bool apply, OperationLog& log, File
 
   const auto assemblies = Search(fs, store + L"*zentatech*");
   if (!assemblies.empty()) {
-    Heading(log, apply, L"**** Applying ZENTA Assembly cleanup in folder: ", L"**** List of ZENTA Assembly files in folder: ",
-            store);
+    Heading(log, apply, L"**** Applying ZENTA Assembly cleanup in folder: ",
+            L"**** List of ZENTA Assembly files in folder: ", store);
     for (const auto& match : assemblies) {
       const std::wstring folder = store + match.name;
       for (const auto& dll : Search(fs, folder + L"\\*.dll")) {
@@ -67,8 +68,8 @@ int CleanSideBySideAssemblies(bool& restart, bool apply, OperationLog& log, File
 
   const auto policyFolders = Search(fs, policies + L"*zentatech*");
   if (!policyFolders.empty()) {
-    Heading(log, apply, L"**** Applying ZENTA Policy cleanup in folder: ", L"**** List of ZENTA Policy files in folder: ",
-            policies);
+    Heading(log, apply, L"**** Applying ZENTA Policy cleanup in folder: ",
+            L"**** List of ZENTA Policy files in folder: ", policies);
     for (const auto& match : policyFolders) {
       const std::wstring folder = policies + match.name;
       for (const auto& entry : Search(fs, folder + L"\\*.*")) {
@@ -84,8 +85,8 @@ int CleanSideBySideAssemblies(bool& restart, bool apply, OperationLog& log, File
 
   const auto manifestFiles = Search(fs, manifests + L"*zentatech*");
   if (!manifestFiles.empty()) {
-    Heading(log, apply, L"**** Applying ZENTA Assembly cleanup in folder: ", L"**** List of ZENTA Assembly files in folder: ",
-            manifests);
+    Heading(log, apply, L"**** Applying ZENTA Assembly cleanup in folder: ",
+            L"**** List of ZENTA Assembly files in folder: ", manifests);
     for (const auto& match : manifestFiles) {
       const std::wstring path = manifests + match.name;
       log << L" -- " << path << eol;

@@ -29,12 +29,15 @@ void CopyIfSet(const std::optional<std::wstring>& from, std::wstring& to) {
 
 }  // namespace
 
-bool BlackIceUninstaller::FindPrinter(const std::wstring& printerName, std::wstring& portName,
-                                      std::wstring& driverName, std::wstring& processorName) {
+bool BlackIceUninstaller::FindPrinter(const std::wstring& printerName, std::wstring& portName, std::wstring& driverName,
+                                      std::wstring& processorName) {
   m_log << L"Searching for printer " << printerName << eol;
   std::vector<PrinterRecord> records;
   const auto* found = FindRecord(
-      records, [this](std::uint32_t size, std::uint32_t* needed, auto* out) { return m_spooler.EnumPrinters(size, needed, out); },
+      records,
+      [this](std::uint32_t size, std::uint32_t* needed, auto* out) {
+        return m_spooler.EnumPrinters(size, needed, out);
+      },
       [](const PrinterRecord& r) -> const std::optional<std::wstring>& { return r.printerName; }, printerName);
   if (!found) {
     m_log << "No matching printer was found" << eol;
@@ -52,7 +55,8 @@ bool BlackIceUninstaller::FindPort(const std::wstring& portName, std::wstring& m
   m_log << L"Searching for installed port " << portName << eol;
   std::vector<PortRecord> records;
   const auto* found = FindRecord(
-      records, [this](std::uint32_t size, std::uint32_t* needed, auto* out) { return m_spooler.EnumPorts(size, needed, out); },
+      records,
+      [this](std::uint32_t size, std::uint32_t* needed, auto* out) { return m_spooler.EnumPorts(size, needed, out); },
       [](const PortRecord& r) -> const std::optional<std::wstring>& { return r.portName; }, portName);
   if (!found) return false;
   CopyIfSet(found->monitorName, monitorName);
@@ -65,7 +69,10 @@ bool BlackIceUninstaller::FindMonitor(const std::wstring& monitorName, std::wstr
   m_log << L"Searching for installed port monitor " << monitorName << L", " << environment << eol;
   std::vector<MonitorRecord> records;
   const auto* found = FindRecord(
-      records, [this](std::uint32_t size, std::uint32_t* needed, auto* out) { return m_spooler.EnumMonitors(size, needed, out); },
+      records,
+      [this](std::uint32_t size, std::uint32_t* needed, auto* out) {
+        return m_spooler.EnumMonitors(size, needed, out);
+      },
       [](const MonitorRecord& r) -> const std::optional<std::wstring>& { return r.name; }, monitorName);
   if (!found) {
     m_log << "No matching monitor was found" << eol;
@@ -82,7 +89,8 @@ bool BlackIceUninstaller::FindDriver(const std::wstring& driverName, std::wstrin
   m_log << L"Searching for printer driver " << driverName << eol;
   std::vector<DriverRecord> records;
   const auto* found = FindRecord(
-      records, [this](std::uint32_t size, std::uint32_t* needed, auto* out) { return m_spooler.EnumDrivers(size, needed, out); },
+      records,
+      [this](std::uint32_t size, std::uint32_t* needed, auto* out) { return m_spooler.EnumDrivers(size, needed, out); },
       [](const DriverRecord& r) -> const std::optional<std::wstring>& { return r.name; }, driverName);
   if (!found) {
     m_log << "No matching printer driver was found" << eol;

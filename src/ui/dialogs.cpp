@@ -5,9 +5,7 @@
 #include "platform/text.h"
 #include "ui/resource.h"
 
-
 namespace zc {
-
 
 namespace {
 
@@ -59,7 +57,9 @@ bool CDialogLogic::IsControlEnabled(int id) const {
   return std::find(m_disabled.begin(), m_disabled.end(), id) == m_disabled.end();
 }
 
-void CDialogLogic::Enable(int id) { m_disabled.erase(std::remove(m_disabled.begin(), m_disabled.end(), id), m_disabled.end()); }
+void CDialogLogic::Enable(int id) {
+  m_disabled.erase(std::remove(m_disabled.begin(), m_disabled.end(), id), m_disabled.end());
+}
 
 CZENTACleanupDlg::CZENTACleanupDlg(UserInterface& ui, const void*& mainWindow, std::function<void()> showHelp)
     : CDialogLogic(ui, mainWindow), m_showHelp(std::move(showHelp)) {}
@@ -95,17 +95,12 @@ void CZENTACleanupDlg::OnCommand(int id) {
       SaveData();
       EndDialog(id);
       break;
-    case IDC_CUSTOM_MODE:
-      EndDialog(IDC_CUSTOM_MODE);
-      break;
+    case IDC_CUSTOM_MODE: EndDialog(IDC_CUSTOM_MODE); break;
     case IDC_HELP_BUTTON:
       if (m_showHelp) m_showHelp();
       break;
-    case IDCANCEL:
-      EndDialog(IDCANCEL);
-      break;
-    default:
-      break;
+    case IDCANCEL: EndDialog(IDCANCEL); break;
+    default: break;
   }
 }
 
@@ -142,14 +137,9 @@ void CProductVersion::OnCommand(int id) {
       m_strSelected = m_selection >= 0 ? m_items[static_cast<std::size_t>(m_selection)] : std::wstring();
       EndDialog(IDOK);
       break;
-    case IDC_BASIC_MODE:
-      EndDialog(IDC_BASIC_MODE);
-      break;
-    case IDCANCEL:
-      EndDialog(IDCANCEL);
-      break;
-    default:
-      break;
+    case IDC_BASIC_MODE: EndDialog(IDC_BASIC_MODE); break;
+    case IDCANCEL: EndDialog(IDCANCEL); break;
+    default: break;
   }
 }
 

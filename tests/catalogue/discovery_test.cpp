@@ -327,8 +327,8 @@ TEST_F(InstalledListOrder, EmptyFoundListEmptiesTheList) {
 
 TEST_F(InstalledListOrder, PlatformWithoutAnyLocationIsLastAndKeepsItsFolder) {
   app.m_bCorvelTeacherNewerFound = true;
-  app.BuildInstalledProductList({Record(L"ZENTA Platform", L""), Record(L"Corvel Teacher 11", L"C:\\CT\\", false),
-                                 Record(L"ZENTA Vexil", L"")});
+  app.BuildInstalledProductList(
+      {Record(L"ZENTA Platform", L""), Record(L"Corvel Teacher 11", L"C:\\CT\\", false), Record(L"ZENTA Vexil", L"")});
   const auto& list = app.m_installedProducts;
   ASSERT_EQ(Names(list), (std::vector<std::wstring>{L"Corvel Teacher 11", L"ZENTA Vexil", L"ZENTA Platform"}));
   // The Corvel Teacher location is never lent to the Platform record.

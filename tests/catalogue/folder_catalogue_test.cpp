@@ -174,7 +174,8 @@ TEST(FolderCatalogue64, A64BitMachineUsesTheX86ProgramsFolderAndThe32BitView) {
 }
 
 TEST_F(FolderCatalogue, NothingIsLogged) {
-  m.machine().msi().Register(Product(1, L"ZENTA Quillo", L"10.7.0.0", L"C:\\Q\\", kVendor, UpgradeCodeOf(kFamilyQuillo)));
+  m.machine().msi().Register(
+      Product(1, L"ZENTA Quillo", L"10.7.0.0", L"C:\\Q\\", kVendor, UpgradeCodeOf(kFamilyQuillo)));
   app.m_log.Open(m.machine().fs(), kLogPath);
   app.BuildProductCodeLists(true);
   app.m_log.Close();

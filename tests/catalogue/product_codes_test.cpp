@@ -31,8 +31,9 @@ bool IsUpperBracedGuid(const std::string& text) {
   return true;
 }
 
-sim::ProductSpec Related(int n, int family) { return Product(n, L"ZENTA Product", L"1.0.0.0", L"", kVendor,
-                                                              UpgradeCodeOf(family)); }
+sim::ProductSpec Related(int n, int family) {
+  return Product(n, L"ZENTA Product", L"1.0.0.0", L"", kVendor, UpgradeCodeOf(family));
+}
 
 TEST(ProductCodeLists, NothingInstalledGivesEveryTableInOrderAndConvexaPEStaysEmpty) {
   ScenarioMachine m;
@@ -85,8 +86,8 @@ TEST(ProductCodeLists, WithoutFallbackEveryListIsTheEnumerationResult) {
   VEZEZERidivorOde app(m.machine().platform());
   app.BuildProductCodeLists(false);
   for (int f = 0; f < kFamilyCount; ++f) {
-    EXPECT_EQ(app.ProductCodeList(f), f == kFamilyVexil ? std::vector<std::wstring>{Code(1)}
-                                                        : std::vector<std::wstring>{})
+    EXPECT_EQ(app.ProductCodeList(f),
+              f == kFamilyVexil ? std::vector<std::wstring>{Code(1)} : std::vector<std::wstring>{})
         << f;
   }
 }
@@ -196,8 +197,8 @@ TEST(Catalogue, ProgramPrintsOneTabSeparatedLinePerFamily) {
   for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
   ASSERT_EQ(::pclose(pipe), 0);
 
-  static const char* kLabels[] = {"Quillo Software", "Tavlo/Product Drivers", "Quorix/Teviro", "Vexil",
-                                  "Convexa",         "Convexa PE",            "Common Files",  "ZENTA Tavlo Software"};
+  static const char* kLabels[] = {"Quillo Software", "Tavlo/Product Drivers", "Quorix/Teviro",       "Vexil", "Convexa",
+                                  "Convexa PE",      "Common Files",          "ZENTA Tavlo Software"};
   std::istringstream lines(out);
   std::string line;
   std::vector<std::vector<std::string>> table;

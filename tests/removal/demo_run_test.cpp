@@ -168,9 +168,9 @@ TEST_F(DemoMachineRun, RemovalTakesEveryVendorProductAndItsRemainsAndNothingElse
   EXPECT_TRUE(m->msi().IsRegistered(L"{6E2A8C40-1F3B-4D5E-9A7C-B8D0E2F4A6C8}"));
   EXPECT_TRUE(Exists(*m, L"C:\\Program Files\\Harbor Lane\\Notes\\hlcore.dll"));
   // The vendor's folders are gone.
-  for (const wchar_t* folder :
-       {L"C:\\Program Files\\ZENTA Technologies", L"C:\\Program Files\\ZENTA Technologies Inc",
-        L"C:\\Program Files\\Common Files\\ZENTA Technologies", L"C:\\Program Files\\Common Files\\ZENTA Technologies Inc"}) {
+  for (const wchar_t* folder : {L"C:\\Program Files\\ZENTA Technologies", L"C:\\Program Files\\ZENTA Technologies Inc",
+                                L"C:\\Program Files\\Common Files\\ZENTA Technologies",
+                                L"C:\\Program Files\\Common Files\\ZENTA Technologies Inc"}) {
     EXPECT_FALSE(Exists(*m, folder)) << ToUtf8(folder);
   }
   // SharedDlls: only the values outside the vendor's folders remain.
@@ -183,9 +183,10 @@ TEST_F(DemoMachineRun, RemovalTakesEveryVendorProductAndItsRemainsAndNothingElse
   const std::wstring print = sim::kPrintKey;
   EXPECT_FALSE(sim::KeyExists(reg, hklm, print + L"\\Printers\\ZENTA Quillo Print Capture"));
   EXPECT_FALSE(sim::KeyExists(reg, hklm, print + L"\\Monitors\\Ice Monitor E"));
-  EXPECT_FALSE(sim::KeyExists(reg, hklm,
-                              print + L"\\Environments\\Windows NT x86\\Drivers\\Version-3\\ZENTA Print Capture Driver"));
-  EXPECT_FALSE(sim::KeyExists(reg, hklm, print + L"\\Environments\\Windows NT x86\\Print Processors\\EMF Print Processor"));
+  EXPECT_FALSE(sim::KeyExists(
+      reg, hklm, print + L"\\Environments\\Windows NT x86\\Drivers\\Version-3\\ZENTA Print Capture Driver"));
+  EXPECT_FALSE(
+      sim::KeyExists(reg, hklm, print + L"\\Environments\\Windows NT x86\\Print Processors\\EMF Print Processor"));
   EXPECT_TRUE(sim::KeyExists(reg, hklm, print + L"\\Environments\\Windows NT x86\\Print Processors\\winprint"));
   EXPECT_TRUE(sim::KeyExists(reg, hklm, print + L"\\Monitors\\Local Port"));
   EXPECT_FALSE(sim::KeyExists(reg, hklm, L"SOFTWARE\\Black Ice Software Inc"));
@@ -227,8 +228,9 @@ TEST_F(DemoMachineRun, ARestartAfter3010IsTriggeredAtTheEnd) {
   const DemoRun r = Run(L"-all -folder", [](sim::SimMachine& m) {
     m.config().msiexecExitCodes.push_back({L"{7FCC2407-8E64-4EDA-BF80-D03FF8AF5B4F}", 3010});
   });
-  EXPECT_TRUE(Has(r.log, "A reboot will be required as the Uninstall return Code is: 3010\r\n"
-                         "An MSI uninstall operation was performed successfully\r\n"));
+  EXPECT_TRUE(Has(r.log,
+                  "A reboot will be required as the Uninstall return Code is: 3010\r\n"
+                  "An MSI uninstall operation was performed successfully\r\n"));
   EXPECT_TRUE(EndsWith(r.log, "\r\n\r\n*** A system reboot will be triggered ***\r\n" + kRestartExit));
   EXPECT_EQ(r.exitStatus, exitstatus::kRestartInitiated);
   EXPECT_TRUE(fs::exists(dir / sim::kRestartMarkerFile));
@@ -313,9 +315,9 @@ INSTANTIATE_TEST_SUITE_P(
         CommandLine{L"-quillo", "*** Silent Cleanup"}, CommandLine{L"-tavlo", "*** Silent Cleanup"},
         CommandLine{L"-quorix", "*** Silent Cleanup"}, CommandLine{L"-vexil", "*** Silent Cleanup"},
         CommandLine{L"-convexa", "*** Silent Cleanup"}, CommandLine{L"-cxpe", "*** Silent Cleanup"},
-        CommandLine{L"-commonfiles", "*** Silent Cleanup"},
-        CommandLine{L"-quillo -folder", "*** Silent Cleanup"}, CommandLine{L"-tavlo -folder", "*** Silent Cleanup"},
-        CommandLine{L"-quorix -folder", "*** Silent Cleanup"}, CommandLine{L"-convexa -folder", "*** Silent Cleanup"},
+        CommandLine{L"-commonfiles", "*** Silent Cleanup"}, CommandLine{L"-quillo -folder", "*** Silent Cleanup"},
+        CommandLine{L"-tavlo -folder", "*** Silent Cleanup"}, CommandLine{L"-quorix -folder", "*** Silent Cleanup"},
+        CommandLine{L"-convexa -folder", "*** Silent Cleanup"},
         CommandLine{L"-quillo -tavlo -quorix -vexil -convexa -cxpe -commonfiles", "*** Silent Cleanup"},
         CommandLine{L"-quillo -tavlo -quorix -vexil -convexa -cxpe -commonfiles -folder", "*** Silent Cleanup"},
         CommandLine{L"-dryrun -quillo", "*** Silent ZENTA Cleanup Tool Dry run for selected products"},

@@ -50,9 +50,10 @@ TEST(RemoveFolderTree, RemovalClearsReadOnlyAndRemovesBottomUp) {
   Engine e;
   SeedTree(e.m);
   e.app.RemoveFolderTree(kProduct, true);
-  EXPECT_EQ(e.Log(), CrLf({"Removing Folder: C:\\Program Files\\ZENTA Technologies\\Quillo Software\\*.*",
-                           "Removing Folder: C:\\Program Files\\ZENTA Technologies\\Quillo Software\\Empty\\*.*",
-                           "Removing Folder: C:\\Program Files\\ZENTA Technologies\\Quillo Software\\Settings\\*.*", ""}));
+  EXPECT_EQ(e.Log(),
+            CrLf({"Removing Folder: C:\\Program Files\\ZENTA Technologies\\Quillo Software\\*.*",
+                  "Removing Folder: C:\\Program Files\\ZENTA Technologies\\Quillo Software\\Empty\\*.*",
+                  "Removing Folder: C:\\Program Files\\ZENTA Technologies\\Quillo Software\\Settings\\*.*", ""}));
   EXPECT_FALSE(e.m.Exists(kProduct));
   EXPECT_TRUE(e.m.Exists(kVendor));
 }
@@ -80,17 +81,16 @@ TEST(RemoveFolderTree, ASystemSubFolderStaysWithItsParentAndTheRestGoes) {
   e.m.WriteFile(kProduct + L"\\Sys\\keep.bin", "keep");
   e.m.machine().fs().SetAttributes(kProduct + L"\\Sys", fileattr::kDirectory | fileattr::kSystem);
   e.app.RemoveFolderTree(kProduct, true);
-  EXPECT_EQ(e.Log(),
-            CrLf({"Removing Folder: C:\\Program Files\\ZENTA Technologies\\Quillo Software\\*.*",
-                  "Removing Folder: C:\\Program Files\\ZENTA Technologies\\Quillo Software\\Cache\\*.*",
-                  "Sensitive Folder! Will not remove contents of: C:\\Program Files\\ZENTA Technologies\\Quillo Software\\Sys\\",
-                  ""}));
+  EXPECT_EQ(e.Log(), CrLf({"Removing Folder: C:\\Program Files\\ZENTA Technologies\\Quillo Software\\*.*",
+                           "Removing Folder: C:\\Program Files\\ZENTA Technologies\\Quillo Software\\Cache\\*.*",
+                           "Sensitive Folder! Will not remove contents of: C:\\Program Files\\ZENTA "
+                           "Technologies\\Quillo Software\\Sys\\",
+                           ""}));
   EXPECT_EQ(e.m.ReadFile(kProduct + L"\\Sys\\keep.bin"), "keep");
   EXPECT_TRUE(e.m.Exists(kProduct));
   EXPECT_FALSE(e.m.Exists(kProduct + L"\\a.dll"));
   EXPECT_FALSE(e.m.Exists(kProduct + L"\\Cache"));
 }
-
 
 // Inside a tree, a file's attributes come from its folder's listing: the
 // walk makes no call for a file but the ones that change it. This is what
@@ -213,16 +213,16 @@ TEST_P(TooWideFolder, IsRefusedAndTheSentinelSurvives) {
 
 INSTANTIATE_TEST_SUITE_P(
     Locations, TooWideFolder,
-    ::testing::Values(WideFolder{L"C:\\", "C:\\"}, WideFolder{L"C:", "C:\\"}, WideFolder{L"C:\\Users", "C:\\Users\\"},
-                      WideFolder{L"C:\\Users\\", "C:\\Users\\"},
-                      WideFolder{L"C:\\Program Files", "C:\\Program Files\\"},
-                      WideFolder{L"C:\\Program Files\\Common Files", "C:\\Program Files\\Common Files\\"},
-                      WideFolder{L"C:\\ProgramData", "C:\\ProgramData\\"},
-                      WideFolder{L"C:\\WINDOWS\\..", "C:\\WINDOWS\\..\\"},
-                      WideFolder{L"C:\\Program Files\\ZENTA Technologies\\..\\..", "C:\\Program Files\\ZENTA Technologies\\..\\..\\"},
-                      WideFolder{L"C:\\Users\\.", "C:\\Users\\.\\"}, WideFolder{L"C:\\Users.", "C:\\Users.\\"},
-                      WideFolder{L"C:/", "C:/\\"}, WideFolder{L"..", "..\\"}, WideFolder{L".", ".\\"},
-                      WideFolder{L"..\\Tools", "..\\Tools\\"}, WideFolder{L"C:.", "C:.\\"}, WideFolder{L"\\", "\\"}, WideFolder{L"\\Users", "\\Users\\"}));
+    ::testing::Values(
+        WideFolder{L"C:\\", "C:\\"}, WideFolder{L"C:", "C:\\"}, WideFolder{L"C:\\Users", "C:\\Users\\"},
+        WideFolder{L"C:\\Users\\", "C:\\Users\\"}, WideFolder{L"C:\\Program Files", "C:\\Program Files\\"},
+        WideFolder{L"C:\\Program Files\\Common Files", "C:\\Program Files\\Common Files\\"},
+        WideFolder{L"C:\\ProgramData", "C:\\ProgramData\\"}, WideFolder{L"C:\\WINDOWS\\..", "C:\\WINDOWS\\..\\"},
+        WideFolder{L"C:\\Program Files\\ZENTA Technologies\\..\\..", "C:\\Program Files\\ZENTA Technologies\\..\\..\\"},
+        WideFolder{L"C:\\Users\\.", "C:\\Users\\.\\"}, WideFolder{L"C:\\Users.", "C:\\Users.\\"},
+        WideFolder{L"C:/", "C:/\\"}, WideFolder{L"..", "..\\"}, WideFolder{L".", ".\\"},
+        WideFolder{L"..\\Tools", "..\\Tools\\"}, WideFolder{L"C:.", "C:.\\"}, WideFolder{L"\\", "\\"},
+        WideFolder{L"\\Users", "\\Users\\"}));
 
 TEST(RemoveFolderTree, AnAncestorOfTheWindowsFolderIsGuarded) {
   auto config = ScenarioMachine::DefaultConfig();
@@ -249,9 +249,10 @@ TEST(RemoveFolderTree, OnA64BitMachineTheOtherProgramsFolderIsGuarded) {
   e.app.RemoveFolderTree(L"C:\\Program Files (x86)\\Common Files\\", true);
   EXPECT_TRUE(e.m.Exists(L"C:\\Program Files\\Harbor Lane\\hl.dll"));
   EXPECT_TRUE(e.m.Exists(L"C:\\Program Files (x86)\\ZENTA Technologies\\z.dll"));
-  EXPECT_EQ(e.Log(), CrLf({"Sensitive Folder! Will not remove contents of: C:\\Program Files\\",
-                           "Sensitive Folder! Will not remove contents of: C:\\Program Files (x86)\\",
-                           "Sensitive Folder! Will not remove contents of: C:\\Program Files (x86)\\Common Files\\", ""}));
+  EXPECT_EQ(e.Log(),
+            CrLf({"Sensitive Folder! Will not remove contents of: C:\\Program Files\\",
+                  "Sensitive Folder! Will not remove contents of: C:\\Program Files (x86)\\",
+                  "Sensitive Folder! Will not remove contents of: C:\\Program Files (x86)\\Common Files\\", ""}));
   e.app.RemoveFolderTree(L"C:\\Program Files (x86)\\ZENTA Technologies", true);
   EXPECT_FALSE(e.m.Exists(L"C:\\Program Files (x86)\\ZENTA Technologies"));
 }

@@ -64,11 +64,12 @@ TEST_F(RemovalRun, PlatformIsRefusedWithOneLinePerFlagInTheFixedOrder) {
   AllFlags();
   e.app.m_bSilent = true;
   EXPECT_FALSE(e.app.RunRemoval(true, true, -2));
-  EXPECT_EQ(e.Finish(), "\r\n" + kStamp + "Cleaning up ZENTA Platform 2.0\r\n" +
-                         CrLf({"**Action not permitted** ",
-                               "Cannot clean up ZENTA Platform 2.0. The following products need to be removed first:",
-                               "- ZENTA Corvel Teacher", "- ZENTA Quorix Software", "- ZENTA Product Drivers",
-                               "- ZENTA Quillo", ""}));
+  EXPECT_EQ(
+      e.Finish(),
+      "\r\n" + kStamp + "Cleaning up ZENTA Platform 2.0\r\n" +
+          CrLf({"**Action not permitted** ",
+                "Cannot clean up ZENTA Platform 2.0. The following products need to be removed first:",
+                "- ZENTA Corvel Teacher", "- ZENTA Quorix Software", "- ZENTA Product Drivers", "- ZENTA Quillo", ""}));
   EXPECT_EQ(e.app.m_nLastExitCode, -1);
   // Nothing after the refusal: no MSIZap, no next product, no folders.
   EXPECT_TRUE(e.m.machine().processes().runs().empty());
@@ -109,10 +110,11 @@ TEST_F(RemovalRun, AFlagStillSetAfterEarlierProductsNamesOnlyWhatIsLeft) {
   AllFlags();
   e.app.m_bSilent = true;
   EXPECT_FALSE(e.app.RunRemoval(false, true, -2));
-  EXPECT_EQ(e.Finish(), Uninstalled(kCorvel) + "\r\n" + kStamp + "Cleaning up ZENTA Platform 2.0\r\n" +
-                         CrLf({"**Action not permitted** ",
-                               "Cannot clean up ZENTA Platform 2.0. The following products need to be removed first:",
-                               "- ZENTA Quorix Software", "- ZENTA Product Drivers", "- ZENTA Quillo", ""}));
+  EXPECT_EQ(e.Finish(),
+            Uninstalled(kCorvel) + "\r\n" + kStamp + "Cleaning up ZENTA Platform 2.0\r\n" +
+                CrLf({"**Action not permitted** ",
+                      "Cannot clean up ZENTA Platform 2.0. The following products need to be removed first:",
+                      "- ZENTA Quorix Software", "- ZENTA Product Drivers", "- ZENTA Quillo", ""}));
   // The product handled before the refusal stays removed.
   EXPECT_FALSE(e.app.IsProductRegistered(kCorvel.code));
 }
@@ -134,10 +136,11 @@ TEST_F(RemovalRun, QuilloIsRefusedWhileANewerQuorixRemains) {
   e.app.m_bQuorixNewerFound = true;
   e.app.m_bSilent = true;
   EXPECT_FALSE(e.app.RunRemoval(false, true, -2));
-  EXPECT_EQ(e.Finish(), "\r\n" + kStamp + "Cleaning up Quillo Software 10.8\r\n" +
-                         CrLf({"**Action not permitted** ",
-                               "Cannot clean up Quillo Software 10.8. The following products need to be removed first:",
-                               "- ZENTA Quorix Software", ""}));
+  EXPECT_EQ(e.Finish(),
+            "\r\n" + kStamp + "Cleaning up Quillo Software 10.8\r\n" +
+                CrLf({"**Action not permitted** ",
+                      "Cannot clean up Quillo Software 10.8. The following products need to be removed first:",
+                      "- ZENTA Quorix Software", ""}));
   EXPECT_TRUE(e.app.IsProductRegistered(kQuillo.code));
 }
 
@@ -163,21 +166,24 @@ TEST_F(RemovalRun, AnUnregisteredProductGetsItsLineAndStillMsiZap) {
   e.app.m_bQuilloNewerFound = true;
   e.app.m_bSilent = true;
   e.app.RunRemoval(false, true, 0);
-  EXPECT_EQ(e.Log().rfind("\r\n" + kStamp + "Cleaning up Quillo Software 10.8\r\n" +
-                              "Did not execute the uninstall for this product\r\n"
-                              "\r\nRunning MSI Zap Command: C:\\Tools\\MSIZap.exe TWG! "
-                              "{99999999-9999-4999-8999-999999999999}"
-                              "\r\nThe MSIZAP Tool was run to cleanup left over MSI entries.\r\n"
-                              "\r\n\r\n" + kStamp + "**** List of folders that need to be cleaned up for Quillo Software 10.8\r\n\r\n",
-                          0),
-            0u)
+  EXPECT_EQ(
+      e.Log().rfind("\r\n" + kStamp + "Cleaning up Quillo Software 10.8\r\n" +
+                        "Did not execute the uninstall for this product\r\n"
+                        "\r\nRunning MSI Zap Command: C:\\Tools\\MSIZap.exe TWG! "
+                        "{99999999-9999-4999-8999-999999999999}"
+                        "\r\nThe MSIZAP Tool was run to cleanup left over MSI entries.\r\n"
+                        "\r\n\r\n" +
+                        kStamp + "**** List of folders that need to be cleaned up for Quillo Software 10.8\r\n\r\n",
+                    0),
+      0u)
       << e.Log();
   EXPECT_FALSE(e.app.m_bQuilloNewerFound);
 }
 
 TEST_F(RemovalRun, AnMsiexecThatCannotStartIsReportedWithMinusOneUnsigned) {
   Install({kVexil});
-  e.m.machine().faults().Add(sim::FaultRule{"CreateProcess", L"C:\\WINDOWS\\system32\\msiexec.exe", err::kFileNotFound, -1});
+  e.m.machine().faults().Add(
+      sim::FaultRule{"CreateProcess", L"C:\\WINDOWS\\system32\\msiexec.exe", err::kFileNotFound, -1});
   e.app.m_bSilent = true;
   e.app.RunRemoval(false, true, 0);
   const std::string code = Str(kVexil.code);

@@ -57,8 +57,8 @@ inline sim::ProductSpec VendorProduct(const std::wstring& code, const std::wstri
   spec.version = L"1.0.0.0";
   spec.installLocation = folder;
   if (!folder.empty()) {
-    spec.components.push_back(sim::ComponentSpec{L"{C0C0C0C0-0000-4000-8000-" + code.substr(25, 12) + L"}",
-                                                  folder + L"main.exe", "MZ"});
+    spec.components.push_back(
+        sim::ComponentSpec{L"{C0C0C0C0-0000-4000-8000-" + code.substr(25, 12) + L"}", folder + L"main.exe", "MZ"});
   }
   return spec;
 }

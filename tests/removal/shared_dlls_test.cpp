@@ -20,11 +20,14 @@ TEST(CleanSharedDlls, ConsecutiveMatchesAreAllRemovedAndNoneIsSkipped) {
   SetSharedCount(e.m, L"C:\\Program Files\\Harbor Lane\\hl.dll", 4);
   SetSharedCount(e.m, kFolder + L"\\d.dll", 5);
   EXPECT_TRUE(e.app.CleanSharedDlls(kSharedDlls, kFolder, true));
-  EXPECT_EQ(e.Log(), kHeader + CrLf({"Removed Entry : C:\\Program Files\\ZENTA Technologies\\Quillo Software\\a.dll  -- Shared Count: 1",
-                                     "Removed Entry : C:\\Program Files\\ZENTA Technologies\\Quillo Software\\b.dll  -- Shared Count: 2",
-                                     "Removed Entry : C:\\Program Files\\ZENTA Technologies\\Quillo Software\\c.dll  -- Shared Count: 3",
-                                     "Removed Entry : C:\\Program Files\\ZENTA Technologies\\Quillo Software\\d.dll  -- Shared Count: 5",
-                                     ""}));
+  EXPECT_EQ(
+      e.Log(),
+      kHeader +
+          CrLf({"Removed Entry : C:\\Program Files\\ZENTA Technologies\\Quillo Software\\a.dll  -- Shared Count: 1",
+                "Removed Entry : C:\\Program Files\\ZENTA Technologies\\Quillo Software\\b.dll  -- Shared Count: 2",
+                "Removed Entry : C:\\Program Files\\ZENTA Technologies\\Quillo Software\\c.dll  -- Shared Count: 3",
+                "Removed Entry : C:\\Program Files\\ZENTA Technologies\\Quillo Software\\d.dll  -- Shared Count: 5",
+                ""}));
   EXPECT_EQ(SharedDllNames(e.m), std::vector<std::wstring>{L"C:\\Program Files\\Harbor Lane\\hl.dll"});
 }
 
@@ -58,8 +61,9 @@ TEST(CleanSharedDlls, AValueThatCannotBeDeletedLeavesAnEmptyLineAndTheWalkGoesOn
   SetSharedCount(e.m, kFolder + L"\\b.dll", 2);
   e.m.machine().faults().Add(sim::FaultRule{"RegDeleteValue", L"*", err::kAccessDenied, 1});
   EXPECT_TRUE(e.app.CleanSharedDlls(kSharedDlls, kFolder, true));
-  EXPECT_EQ(e.Log(), kHeader + "\r\nRemoved Entry : C:\\Program Files\\ZENTA Technologies\\Quillo Software\\b.dll  -- "
-                               "Shared Count: 2\r\n");
+  EXPECT_EQ(e.Log(), kHeader +
+                         "\r\nRemoved Entry : C:\\Program Files\\ZENTA Technologies\\Quillo Software\\b.dll  -- "
+                         "Shared Count: 2\r\n");
   EXPECT_EQ(SharedDllNames(e.m), std::vector<std::wstring>{kFolder + L"\\a.dll"});
 }
 
@@ -71,9 +75,10 @@ TEST(CleanSharedDlls, SensitiveFoldersAreRefusedBeforeTheRegistryIsTouched) {
   EXPECT_FALSE(e.app.CleanSharedDlls(kSharedDlls, L"C:\\WINDOWS", true));
   EXPECT_FALSE(e.app.CleanSharedDlls(kSharedDlls, L"C:\\", true));
   EXPECT_FALSE(e.app.CleanSharedDlls(kSharedDlls, L"C:\\Program Files", true));
-  EXPECT_EQ(e.Log(), CrLf({"Sensitive Path! Will not remove Shared DLL registry entries for: C:\\WINDOWS\\",
-                           "Sensitive Path! Will not remove Shared DLL registry entries for: C:\\",
-                           "Sensitive Path! Will not remove Shared DLL registry entries for: C:\\Program Files\\", ""}));
+  EXPECT_EQ(e.Log(),
+            CrLf({"Sensitive Path! Will not remove Shared DLL registry entries for: C:\\WINDOWS\\",
+                  "Sensitive Path! Will not remove Shared DLL registry entries for: C:\\",
+                  "Sensitive Path! Will not remove Shared DLL registry entries for: C:\\Program Files\\", ""}));
   EXPECT_EQ(SharedDllNames(e.m).size(), 2u);
 }
 

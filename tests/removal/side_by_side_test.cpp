@@ -68,8 +68,8 @@ TEST(SideBySide, ListOnlyWritesTheSameNamesAndTouchesNothing) {
   EXPECT_TRUE(e.m.Exists(kAssembly + L"\\b.dll"));
   EXPECT_TRUE(e.m.Exists(kStore + L"Manifests\\x86_zentatech.quillo_1.0.manifest"));
   EXPECT_EQ(e.Log().substr(0, 120),
-            CrLf({"", "**** List of ZENTA Assembly files in folder: C:\\WINDOWS\\winsxs\\ that need to be cleaned up:", "",
-                  kListing[0]})
+            CrLf({"", "**** List of ZENTA Assembly files in folder: C:\\WINDOWS\\winsxs\\ that need to be cleaned up:",
+                  "", kListing[0]})
                 .substr(0, 120));
 }
 
@@ -121,10 +121,11 @@ TEST_F(Gallery, ReadOnlySetupIsDeletedAndTheContentFolderTakesThePlace) {
   Manifest(L"C:\\Program Files\\ZENTA Technologies\\Brevano Suite\\Gallery Content\\IMSManifest.XML");
   e.app.GalleryCleanup(0, true);
   EXPECT_FALSE(e.m.Exists(kSetup));
-  EXPECT_EQ(e.Log(), CrLf({"Gallery Setup",
-                           "Deleting file: C:\\Program Files\\ZENTA Technologies\\Brevano Suite\\gallery setup.exe",
-                           "Gallery Content",
-                           "Path Found:  c:\\program files\\zenta technologies\\brevano suite\\gallery content\\", ""}));
+  EXPECT_EQ(
+      e.Log(),
+      CrLf({"Gallery Setup", "Deleting file: C:\\Program Files\\ZENTA Technologies\\Brevano Suite\\gallery setup.exe",
+            "Gallery Content", "Path Found:  c:\\program files\\zenta technologies\\brevano suite\\gallery content\\",
+            ""}));
   EXPECT_EQ(e.app.m_installedProducts[0].m_strInstallLocation,
             L"c:\\program files\\zenta technologies\\brevano suite\\gallery content\\");
 }
@@ -133,9 +134,9 @@ TEST_F(Gallery, ListOnlyKeepsTheFileAndAValueWithoutTheManifestEmptiesTheLocatio
   Manifest(L"C:\\Content\\index.html");
   e.app.GalleryCleanup(0, false);
   EXPECT_TRUE(e.m.Exists(kSetup));
-  EXPECT_EQ(e.Log(), CrLf({"Gallery Setup",
-                           "File to be removed: C:\\Program Files\\ZENTA Technologies\\Brevano Suite\\gallery setup.exe",
-                           ""}));
+  EXPECT_EQ(e.Log(),
+            CrLf({"Gallery Setup",
+                  "File to be removed: C:\\Program Files\\ZENTA Technologies\\Brevano Suite\\gallery setup.exe", ""}));
   EXPECT_EQ(e.app.m_installedProducts[0].m_strInstallLocation, L"");
 }
 
@@ -169,8 +170,8 @@ TEST(CustomClean, DriversWhileANewerDriversProductRemainsDeletesTheKeyButNotTheF
   sim::WriteText(e.m.machine().nativeRegistry(), kHkeyLocalMachine, L"SOFTWARE\\ZENTA Technologies\\ZNTTavDriver",
                  L"Version", L"10.8");
   e.app.CustomClean(L"Tavlo/Product Drivers", true, true);
-  EXPECT_FALSE(sim::KeyExists(e.m.machine().nativeRegistry(), kHkeyLocalMachine,
-                              L"SOFTWARE\\ZENTA Technologies\\ZNTTavDriver"));
+  EXPECT_FALSE(
+      sim::KeyExists(e.m.machine().nativeRegistry(), kHkeyLocalMachine, L"SOFTWARE\\ZENTA Technologies\\ZNTTavDriver"));
   EXPECT_TRUE(e.m.Exists(e.app.m_strTavloDriversFolder + L"\\d.sys"));
   EXPECT_EQ(e.Log().find("folder"), std::string::npos);
 }
@@ -184,8 +185,9 @@ TEST(CustomClean, InteractiveQuestionAnsweredNoLeavesTheFolderAndYesWithoutApply
   EXPECT_TRUE(e.app.CustomClean(L"Convexa", false, true));
   const auto& shown = e.m.machine().ui().shown();
   ASSERT_EQ(shown.size(), 2u);
-  EXPECT_EQ(shown[0].text, L"Convexa has been uninstalled. Would you like to remove the install folder:C:\\Program "
-                           L"Files\\ZENTA Technologies\\ZENTA Convexa from your system?");
+  EXPECT_EQ(shown[0].text,
+            L"Convexa has been uninstalled. Would you like to remove the install folder:C:\\Program "
+            L"Files\\ZENTA Technologies\\ZENTA Convexa from your system?");
   EXPECT_EQ(shown[0].caption, L"Folder Deletion Confirmation");
   EXPECT_TRUE(e.m.Exists(e.app.m_strConvexaFolder + L"\\c.dll"));
   const std::string log = e.Log();

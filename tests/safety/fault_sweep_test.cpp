@@ -25,30 +25,54 @@ namespace fs = std::filesystem;
 // The error Windows really gives when the call fails, by call.
 WinError ErrorFor(const std::string& operation) {
   static const std::map<std::string, WinError> kErrors = {
-      {"GetFileAttributes", err::kAccessDenied},  {"SetFileAttributes", err::kAccessDenied},
-      {"DeleteFile", err::kSharingViolation},     {"RemoveDirectory", err::kDirNotEmpty},
-      {"FindFirstFile", err::kPathNotFound},      {"FindNextFile", err::kAccessDenied},
-      {"MoveFileEx", err::kAccessDenied},         {"CreateFile", err::kSharingViolation},
-      {"RegOpenKey", err::kAccessDenied},         {"RegCreateKey", err::kAccessDenied},
-      {"RegQueryValue", err::kMoreData},          {"RegSetValue", err::kAccessDenied},
-      {"RegQueryInfoKey", err::kAccessDenied},    {"RegEnumValue", err::kMoreData},
-      {"RegEnumKey", err::kAccessDenied},         {"RegDeleteValue", err::kAccessDenied},
-      {"SHDeleteKey", err::kAccessDenied},        {"MsiEnumProducts", err::kBadConfiguration},
-      {"MsiGetProductInfo", err::kUnknownProduct}, {"MsiEnumRelatedProducts", err::kBadConfiguration},
-      {"CreateProcess", err::kFileNotFound},      {"WaitForSingleObject", 258},
-      {"GetExitCodeProcess", err::kInvalidHandle}, {"EnumPrinters", err::kAccessDenied},
-      {"EnumPorts", err::kAccessDenied},          {"EnumMonitors", err::kAccessDenied},
-      {"EnumPrinterDrivers", err::kAccessDenied}, {"OpenPrinter", err::kAccessDenied},
-      {"DeletePrinter", err::kAccessDenied},      {"DeletePort", err::kAccessDenied},
-      {"DeletePrinterDriver", err::kPrinterDriverInUse}, {"DeleteMonitor", err::kAccessDenied},
-      {"DeletePrintProcessor", err::kAccessDenied}, {"GetPrinterDriverDirectory", err::kInsufficientBuffer},
-      {"GetPrintProcessorDirectory", err::kInsufficientBuffer}, {"OpenSCManager", err::kAccessDenied},
-      {"OpenService", err::kServiceDoesNotExist}, {"QueryServiceStatusEx", err::kInvalidHandle},
-      {"StartService", err::kServiceAlreadyRunning}, {"ControlService", err::kServiceCannotAcceptCtrl},
-      {"SHGetFolderPath", err::kAccessDenied},    {"GetWindowsDirectory", err::kAccessDenied},
-      {"GetSystemDirectory", err::kAccessDenied}, {"GetCurrentDirectory", err::kAccessDenied},
-      {"GetVersionEx", err::kAccessDenied},       {"ExpandEnvironmentStrings", err::kNotEnoughMemory},
-      {"OpenProcessToken", err::kAccessDenied},   {"AdjustTokenPrivileges", err::kNotAllAssigned},
+      {"GetFileAttributes", err::kAccessDenied},
+      {"SetFileAttributes", err::kAccessDenied},
+      {"DeleteFile", err::kSharingViolation},
+      {"RemoveDirectory", err::kDirNotEmpty},
+      {"FindFirstFile", err::kPathNotFound},
+      {"FindNextFile", err::kAccessDenied},
+      {"MoveFileEx", err::kAccessDenied},
+      {"CreateFile", err::kSharingViolation},
+      {"RegOpenKey", err::kAccessDenied},
+      {"RegCreateKey", err::kAccessDenied},
+      {"RegQueryValue", err::kMoreData},
+      {"RegSetValue", err::kAccessDenied},
+      {"RegQueryInfoKey", err::kAccessDenied},
+      {"RegEnumValue", err::kMoreData},
+      {"RegEnumKey", err::kAccessDenied},
+      {"RegDeleteValue", err::kAccessDenied},
+      {"SHDeleteKey", err::kAccessDenied},
+      {"MsiEnumProducts", err::kBadConfiguration},
+      {"MsiGetProductInfo", err::kUnknownProduct},
+      {"MsiEnumRelatedProducts", err::kBadConfiguration},
+      {"CreateProcess", err::kFileNotFound},
+      {"WaitForSingleObject", 258},
+      {"GetExitCodeProcess", err::kInvalidHandle},
+      {"EnumPrinters", err::kAccessDenied},
+      {"EnumPorts", err::kAccessDenied},
+      {"EnumMonitors", err::kAccessDenied},
+      {"EnumPrinterDrivers", err::kAccessDenied},
+      {"OpenPrinter", err::kAccessDenied},
+      {"DeletePrinter", err::kAccessDenied},
+      {"DeletePort", err::kAccessDenied},
+      {"DeletePrinterDriver", err::kPrinterDriverInUse},
+      {"DeleteMonitor", err::kAccessDenied},
+      {"DeletePrintProcessor", err::kAccessDenied},
+      {"GetPrinterDriverDirectory", err::kInsufficientBuffer},
+      {"GetPrintProcessorDirectory", err::kInsufficientBuffer},
+      {"OpenSCManager", err::kAccessDenied},
+      {"OpenService", err::kServiceDoesNotExist},
+      {"QueryServiceStatusEx", err::kInvalidHandle},
+      {"StartService", err::kServiceAlreadyRunning},
+      {"ControlService", err::kServiceCannotAcceptCtrl},
+      {"SHGetFolderPath", err::kAccessDenied},
+      {"GetWindowsDirectory", err::kAccessDenied},
+      {"GetSystemDirectory", err::kAccessDenied},
+      {"GetCurrentDirectory", err::kAccessDenied},
+      {"GetVersionEx", err::kAccessDenied},
+      {"ExpandEnvironmentStrings", err::kNotEnoughMemory},
+      {"OpenProcessToken", err::kAccessDenied},
+      {"AdjustTokenPrivileges", err::kNotAllAssigned},
       {"InitiateSystemShutdown", err::kAccessDenied},
   };
   const auto it = kErrors.find(operation);
@@ -146,9 +170,9 @@ class FaultSweep : public ::testing::Test {
   // keys, its printer pieces, the SharedDlls values of its folders.
   static bool EntitledToChange(const SnapshotChange& change, const std::vector<std::wstring>& vendorCodes,
                                const MachineSnapshot& before) {
-    static const std::vector<std::wstring> kVendorFolders = {
-        L"C:\\PROGRAM FILES\\ZENTA TECHNOLOGIES", L"C:\\PROGRAM FILES\\COMMON FILES\\ZENTA TECHNOLOGIES",
-        L"C:\\TEMP\\ZENTACLEANUP", L"C:\\ZENTACLEANUP"};
+    static const std::vector<std::wstring> kVendorFolders = {L"C:\\PROGRAM FILES\\ZENTA TECHNOLOGIES",
+                                                             L"C:\\PROGRAM FILES\\COMMON FILES\\ZENTA TECHNOLOGIES",
+                                                             L"C:\\TEMP\\ZENTACLEANUP", L"C:\\ZENTACLEANUP"};
     if (change.file) return Under(change.what, kVendorFolders);
     const std::wstring& entry = change.what;
     for (const auto& code : vendorCodes) {
@@ -156,14 +180,16 @@ class FaultSweep : public ::testing::Test {
       for (auto& c : upper) c = UpcaseChar(c);
       if (entry.find(upper) != std::wstring::npos) return true;
     }
-    for (const wchar_t* part : {L"\\ZENTA TECHNOLOGIES", L"\\BLACK ICE SOFTWARE", L"\\PRINTERS\\ZENTA QUILLO PRINT CAPTURE",
-                                L"\\MONITORS\\ICE MONITOR E", L"\\ZENTA PRINT CAPTURE DRIVER",
-                                L"\\PRINT PROCESSORS\\EMF PRINT PROCESSOR", L"SESSION MANAGER|\"PENDINGFILERENAMEOPERATIONS\""}) {
+    for (const wchar_t* part :
+         {L"\\ZENTA TECHNOLOGIES", L"\\BLACK ICE SOFTWARE", L"\\PRINTERS\\ZENTA QUILLO PRINT CAPTURE",
+          L"\\MONITORS\\ICE MONITOR E", L"\\ZENTA PRINT CAPTURE DRIVER", L"\\PRINT PROCESSORS\\EMF PRINT PROCESSOR",
+          L"SESSION MANAGER|\"PENDINGFILERENAMEOPERATIONS\""}) {
       if (entry.find(part) != std::wstring::npos) return true;
     }
     if (entry.find(L"\\SHAREDDLLS|\"") != std::wstring::npos) {
-      return Under(entry.substr(entry.find(L"|\"") + 2), {L"C:\\\\PROGRAM FILES\\\\ZENTA TECHNOLOGIES",
-                                                          L"C:\\\\PROGRAM FILES\\\\COMMON FILES\\\\ZENTA TECHNOLOGIES"});
+      return Under(
+          entry.substr(entry.find(L"|\"") + 2),
+          {L"C:\\\\PROGRAM FILES\\\\ZENTA TECHNOLOGIES", L"C:\\\\PROGRAM FILES\\\\COMMON FILES\\\\ZENTA TECHNOLOGIES"});
     }
     // A key (a component's, an upgrade code's) whose values were all the
     // vendor's goes with them.
@@ -171,7 +197,8 @@ class FaultSweep : public ::testing::Test {
     if (bar + 1 == entry.size()) {
       const std::wstring key = entry.substr(0, bar + 1);
       int values = 0;
-      for (auto it = before.registry.lower_bound(key); it != before.registry.end() && it->first.rfind(key, 0) == 0; ++it) {
+      for (auto it = before.registry.lower_bound(key); it != before.registry.end() && it->first.rfind(key, 0) == 0;
+           ++it) {
         if (it->first == key) continue;
         ++values;
         if (!EntitledToChange(SnapshotChange{it->first, false}, vendorCodes, before)) return false;
@@ -216,15 +243,16 @@ class FaultSweep : public ::testing::Test {
 
       const auto after = MachineSnapshot::Take(*run.machine);
       for (const auto& change : Differences(run.before, after)) {
-        const bool allowed = dryRun ? (change.file && Under(change.what, {L"C:\\TEMP\\ZENTACLEANUP", L"C:\\ZENTACLEANUP"}))
-                                    : EntitledToChange(change, vendorCodes, run.before);
+        const bool allowed = dryRun
+                                 ? (change.file && Under(change.what, {L"C:\\TEMP\\ZENTACLEANUP", L"C:\\ZENTACLEANUP"}))
+                                 : EntitledToChange(change, vendorCodes, run.before);
         EXPECT_TRUE(allowed) << "changed outside what the run may change: " << ToUtf8(change.what);
       }
       const int failuresAfter = ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
       if (failuresAfter == failuresBefore) ++passed;
     }
-    std::cout << "fault sweep " << ToUtf8(arguments) << ": " << calls.size() << " calls failed one at a time, " << passed
-              << " runs passed" << std::endl;
+    std::cout << "fault sweep " << ToUtf8(arguments) << ": " << calls.size() << " calls failed one at a time, "
+              << passed << " runs passed" << std::endl;
   }
 
   static TempDir* pristine_;

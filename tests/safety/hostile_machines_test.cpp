@@ -10,9 +10,7 @@ namespace {
 
 const std::string kExitLine = "**** Exiting the ZENTA Cleanup Tool Application *****";
 
-RunResult RunAll(ScenarioMachine& m, const wchar_t* arguments = L"-all -folder") {
-  return RunTool(m, arguments);
-}
+RunResult RunAll(ScenarioMachine& m, const wchar_t* arguments = L"-all -folder") { return RunTool(m, arguments); }
 
 void ExpectClosed(const RunResult& r) {
   ASSERT_GE(r.log.size(), kExitLine.size());
@@ -44,7 +42,8 @@ TEST(HostileMachine, APathOf300CharactersIsLeftAloneWithoutHarm) {
   AddRemovalPrograms(m);
   std::wstring deep = L"C:\\Program Files\\ZENTA Technologies\\Deep";
   while (deep.size() < 300) deep += L"\\folder";
-  m.machine().msi().Register(VendorProduct(L"{11111111-2222-3333-4444-555555555555}", L"ZENTA Vexil 1.5", deep + L"\\"));
+  m.machine().msi().Register(
+      VendorProduct(L"{11111111-2222-3333-4444-555555555555}", L"ZENTA Vexil 1.5", deep + L"\\"));
   const auto r = RunAll(m);
   ExpectClosed(r);
 }
@@ -69,9 +68,9 @@ TEST(HostileMachine, SharedDllNamesWithOddCharactersAreMatchedOnlyUnderTheFolder
   AddRemovalPrograms(m);
   const std::wstring folder = L"C:\\Program Files\\ZENTA Technologies\\ZENTA Vexil\\";
   m.machine().msi().Register(VendorProduct(L"{11111111-2222-3333-4444-555555555555}", L"ZENTA Vexil 1.5", folder));
-  for (const std::wstring& name : std::vector<std::wstring>{folder + L"quote\"d.dll", folder + L"per%cent%.dll", folder + L"caf\u00e9\u4e2d.dll",
-                                  folder + L"tab\there.dll", folder + L"trailing.\\", std::wstring(L"C:\\Other\\") +
-                                                                                        L"[brackets]*?.dll"}) {
+  for (const std::wstring& name : std::vector<std::wstring>{
+           folder + L"quote\"d.dll", folder + L"per%cent%.dll", folder + L"caf\u00e9\u4e2d.dll",
+           folder + L"tab\there.dll", folder + L"trailing.\\", std::wstring(L"C:\\Other\\") + L"[brackets]*?.dll"}) {
     SetSharedCount(m, name, 1);
   }
   const auto r = RunAll(m);
@@ -92,7 +91,8 @@ TEST(HostileMachine, ProductNamesWithQuotesPercentsWideCharactersAndTenThousandC
       {L"{11111111-2222-3333-4444-000000000003}", longName},
   };
   for (const auto& [code, name] : products) {
-    m.machine().msi().Register(VendorProduct(code, name, L"C:\\Program Files\\ZENTA Technologies\\P" + code.substr(34, 3) + L"\\"));
+    m.machine().msi().Register(
+        VendorProduct(code, name, L"C:\\Program Files\\ZENTA Technologies\\P" + code.substr(34, 3) + L"\\"));
   }
   const auto r = RunAll(m, L"-all -dryrun");
   ExpectClosed(r);

@@ -26,8 +26,7 @@ MachineSnapshot MachineSnapshot::Take(sim::SimMachine& machine) {
     if (name.rfind("drive_", 0) != 0 || name.size() != 7) continue;
     const std::wstring letter(1, static_cast<wchar_t>(std::toupper(name[6])));
     for (auto it = fs::recursive_directory_iterator(drive.path()); it != fs::recursive_directory_iterator(); ++it) {
-      const std::wstring windows =
-          Upper(letter + L":\\" + FromUtf8(fs::relative(it->path(), drive.path()).string()));
+      const std::wstring windows = Upper(letter + L":\\" + FromUtf8(fs::relative(it->path(), drive.path()).string()));
       std::wstring path = windows;
       for (auto& c : path) {
         if (c == L'/') c = L'\\';

@@ -146,7 +146,8 @@ TEST(InteractiveRun, LimitedStartsInCustomModeAndBasicModeCleansByTheEntryText) 
   m.machine().ui().SetAnswers({"clean Convexa", "yes", "ok", "basic", "remove 0", "yes", "ok", "cancel"});
   ObservedApp app(m.machine().platform());
   const auto r = RunTool(m, L"-limited", &app);
-  EXPECT_EQ(app.calls, (std::vector<std::wstring>{L"CustomClean(Convexa,1,1)", L"CustomClean(All ZENTA Products,1,1)"}));
+  EXPECT_EQ(app.calls,
+            (std::vector<std::wstring>{L"CustomClean(Convexa,1,1)", L"CustomClean(All ZENTA Products,1,1)"}));
   EXPECT_EQ(m.machine().ui().dialogs()[0].templateId, IDD_CUSTOM_MODE);
   EXPECT_NE(r.log.find("Cleanup operation performed on Convexa\r\n*******************\r\n\r\n"), std::string::npos);
 }
@@ -162,7 +163,8 @@ TEST(InteractiveRun, AnUninstallThatNeedsARestartAsksAtTheEnd) {
     EXPECT_EQ(Captions(m).back(), L"Reboot Required");
     EXPECT_EQ(m.machine().power().restartRequested(), std::string(answer) == "yes");
     EXPECT_NE(r.log.find("A reboot will be required as the Uninstall return Code is: 3010"), std::string::npos);
-    EXPECT_EQ(r.exitStatus, std::string(answer) == "yes" ? exitstatus::kRestartInitiated : exitstatus::kRestartRequired);
+    EXPECT_EQ(r.exitStatus,
+              std::string(answer) == "yes" ? exitstatus::kRestartInitiated : exitstatus::kRestartRequired);
   }
 }
 

@@ -43,14 +43,16 @@ TEST(Program, RunsOnAMachineMadeByHandFromAWineExport) {
   std::filesystem::create_directories(machine / "drive_c" / "Temp");
   std::filesystem::copy_file(std::filesystem::path(ZC_SOURCE_DIR) / "tests/fixtures/wine-installer/registry.reg",
                              machine / "registry.reg");
-  WriteHostFile(machine / "machine.ini", "[system]\nbits = 64\nclock = 2013-04-12 09:30:15\n[environment]\nTMP = C:\\Temp\n");
+  WriteHostFile(machine / "machine.ini",
+                "[system]\nbits = 64\nclock = 2013-04-12 09:30:15\n[environment]\nTMP = C:\\Temp\n");
 
   const auto run = RunProgram("--machine " + machine.string() + " -all -dryrun");
   EXPECT_EQ(run.status, 0) << run.out;
   const std::string log = Slurp(machine / "drive_c/Temp/ZENTACleanup2_20130412_093015.log");
-  EXPECT_NE(log.find("Found Product: ZENTA Fixture Product 1.2  -- GUID: {4E1F6C2A-7B3D-4C59-9A10-2B6E8D5F3A71} -- "
-                     "Version: 1.2.3.4 -- Install Directoy: =C:\\Program Files (x86)\\ZENTA Technologies\\Fixture\\= \r\n"),
-            std::string::npos)
+  EXPECT_NE(
+      log.find("Found Product: ZENTA Fixture Product 1.2  -- GUID: {4E1F6C2A-7B3D-4C59-9A10-2B6E8D5F3A71} -- "
+               "Version: 1.2.3.4 -- Install Directoy: =C:\\Program Files (x86)\\ZENTA Technologies\\Fixture\\= \r\n"),
+      std::string::npos)
       << log;
   // The last line on stderr is the log's host path.
   EXPECT_NE(run.out.find("drive_c/Temp/ZENTACleanup2_20130412_093015.log"), std::string::npos);

@@ -122,19 +122,19 @@ TEST(SilentFlows, AllProductsDryRunScansOnceAndListsOnly) {
   ScenarioMachine m;
   RecordingApp app(m.machine().platform());
   const auto r = RunTool(m, L"-dryrun -all", &app);
-  EXPECT_EQ(app.calls, (std::vector<std::wstring>{L"BuildProductCodeLists(true)",
-                                                   L"DiscoverInstalledProducts(zenta technologies)",
-                                                   L"RunRemoval(false,false,-2)"}));
+  EXPECT_EQ(app.calls,
+            (std::vector<std::wstring>{L"BuildProductCodeLists(true)", L"DiscoverInstalledProducts(zenta technologies)",
+                                       L"RunRemoval(false,false,-2)"}));
   EXPECT_EQ(r.log, CrLf({kStart, "", "", "*** Silent ZENTA Cleanup Tool Dry run for all ZENTA Products installed", "",
                          "", kExit}));
   EXPECT_TRUE(m.machine().ui().shown().empty());
 }
 
 TEST(SilentFlows, AllProductsRemovalPassesTheFolderSwitch) {
-  for (const auto& [args, expected] : std::vector<std::pair<std::wstring, std::wstring>>{
-           {L"-all", L"RunRemoval(false,true,-2)"},
-           {L"-full -folder", L"RunRemoval(true,true,-2)"},
-           {L"-all -dryrun -folder", L"RunRemoval(false,false,-2)"}}) {
+  for (const auto& [args, expected] :
+       std::vector<std::pair<std::wstring, std::wstring>>{{L"-all", L"RunRemoval(false,true,-2)"},
+                                                          {L"-full -folder", L"RunRemoval(true,true,-2)"},
+                                                          {L"-all -dryrun -folder", L"RunRemoval(false,false,-2)"}}) {
     ScenarioMachine m;
     RecordingApp app(m.machine().platform());
     RunTool(m, args, &app);
@@ -146,35 +146,58 @@ TEST(SilentFlows, DryRunOfFamiliesWritesHeadingsInItsOwnOrder) {
   ScenarioMachine m;
   RecordingApp app(m.machine().platform());
   const auto r = RunTool(m, L"-commonfiles -tavlo -quillo -cxpe -convexa -vexil -quorix -dryrun -folder", &app);
-  EXPECT_EQ(app.calls, (std::vector<std::wstring>{
-                           L"BuildProductCodeLists(true)", L"CustomClean(Quorix/Teviro,false,false)",
-                           L"CustomClean(Quillo Software,false,false)", L"CustomClean(Vexil,false,false)",
-                           L"CustomClean(Convexa,false,false)", L"CustomClean(Convexa PE,false,false)",
-                           L"CustomClean(Tavlo/Product Drivers,false,false)",
-                           L"CustomClean(ZENTA Tavlo Software,false,false)", L"CustomClean(Common Files,false,false)"}));
-  EXPECT_EQ(r.log, CrLf({kStart, "", "", "*** Silent ZENTA Cleanup Tool Dry run for selected products", "",
-                         "*** List of folders for Quorix/Teviro Software: ", "", "",
-                         "*** List of folders for Quillo Software: ", "", "", "*** List of folders for Vexil: ", "", "",
-                         "*** List of folders for Convexa: ", "", "", "*** List of folders for Convexa PE: ", "", "",
-                         "*** List of folders for Tavlo/Product Drivers ", "", "",
-                         "*** List of folders for Common Files: ", "", "", "", kExit}));
+  EXPECT_EQ(app.calls,
+            (std::vector<std::wstring>{L"BuildProductCodeLists(true)", L"CustomClean(Quorix/Teviro,false,false)",
+                                       L"CustomClean(Quillo Software,false,false)", L"CustomClean(Vexil,false,false)",
+                                       L"CustomClean(Convexa,false,false)", L"CustomClean(Convexa PE,false,false)",
+                                       L"CustomClean(Tavlo/Product Drivers,false,false)",
+                                       L"CustomClean(ZENTA Tavlo Software,false,false)",
+                                       L"CustomClean(Common Files,false,false)"}));
+  EXPECT_EQ(r.log, CrLf({kStart,
+                         "",
+                         "",
+                         "*** Silent ZENTA Cleanup Tool Dry run for selected products",
+                         "",
+                         "*** List of folders for Quorix/Teviro Software: ",
+                         "",
+                         "",
+                         "*** List of folders for Quillo Software: ",
+                         "",
+                         "",
+                         "*** List of folders for Vexil: ",
+                         "",
+                         "",
+                         "*** List of folders for Convexa: ",
+                         "",
+                         "",
+                         "*** List of folders for Convexa PE: ",
+                         "",
+                         "",
+                         "*** List of folders for Tavlo/Product Drivers ",
+                         "",
+                         "",
+                         "*** List of folders for Common Files: ",
+                         "",
+                         "",
+                         "",
+                         kExit}));
 }
 
 TEST(SilentFlows, CleanOfFamiliesGoesInTheCleanOrderWithoutHeadings) {
   ScenarioMachine m;
   RecordingApp app(m.machine().platform());
   const auto r = RunTool(m, L"-quillo -quorix", &app);
-  EXPECT_EQ(app.calls, (std::vector<std::wstring>{L"BuildProductCodeLists(true)",
-                                                   L"CustomClean(Quorix/Teviro,false,true)",
-                                                   L"CustomClean(Quillo Software,false,true)"}));
+  EXPECT_EQ(app.calls,
+            (std::vector<std::wstring>{L"BuildProductCodeLists(true)", L"CustomClean(Quorix/Teviro,false,true)",
+                                       L"CustomClean(Quillo Software,false,true)"}));
   EXPECT_EQ(r.log, CrLf({kStart, "", "", "*** Silent Cleanup", "", "", kExit}));
 
   ScenarioMachine m2;
   RecordingApp app2(m2.machine().platform());
   RunTool(m2, L"-drivers -folder", &app2);
-  EXPECT_EQ(app2.calls, (std::vector<std::wstring>{L"BuildProductCodeLists(true)",
-                                                    L"CustomClean(Tavlo/Product Drivers,true,true)",
-                                                    L"CustomClean(ZENTA Tavlo Software,true,true)"}));
+  EXPECT_EQ(app2.calls,
+            (std::vector<std::wstring>{L"BuildProductCodeLists(true)", L"CustomClean(Tavlo/Product Drivers,true,true)",
+                                       L"CustomClean(ZENTA Tavlo Software,true,true)"}));
 }
 
 TEST(SilentFlows, OptionsThatSelectNothingSilentLeadToTheDialogs) {
@@ -197,9 +220,9 @@ TEST(EndOfRun, SilentRunRestartsWithoutAskingAfterClosingTheLog) {
   RecordingApp app(m.machine().platform());
   app.rebootFromRemoval = true;
   const auto r = RunTool(m, L"-all", &app);
-  EXPECT_EQ(r.log, CrLf({kStart, "", "", "*** Silent ZENTA Cleanup Tool Cleaning up all ZENTA Products installed", "",
-                         "", "*** A system reboot will be triggered ***",
-                         "*** Exiting the ZENTA Cleanup Tool Application ***"}));
+  EXPECT_EQ(r.log,
+            CrLf({kStart, "", "", "*** Silent ZENTA Cleanup Tool Cleaning up all ZENTA Products installed", "", "",
+                  "*** A system reboot will be triggered ***", "*** Exiting the ZENTA Cleanup Tool Application ***"}));
   EXPECT_TRUE(m.machine().ui().shown().empty());
   EXPECT_TRUE(m.machine().power().restartRequested());
   EXPECT_FALSE(m.machine().power().privilegeEnabled());
@@ -237,8 +260,9 @@ TEST(EndOfRun, InteractiveRunAsksAndNoIsRecorded) {
   const auto r = RunTool(m, L"", &app);
   ASSERT_EQ(m.machine().ui().shown().size(), 1u);
   EXPECT_EQ(m.machine().ui().shown()[0].caption, L"Reboot Required");
-  EXPECT_EQ(m.machine().ui().shown()[0].text,
-            L"To complete the cleanup process a system reboot is required. Would you like to reboot your computer now?");
+  EXPECT_EQ(
+      m.machine().ui().shown()[0].text,
+      L"To complete the cleanup process a system reboot is required. Would you like to reboot your computer now?");
   EXPECT_EQ(r.log, CrLf({kStart, "", "", "*** A system reboot is required but was not triggered ***", "", kExit}));
   EXPECT_FALSE(m.machine().power().restartRequested());
   EXPECT_EQ(r.exitStatus, exitstatus::kRestartRequired);

@@ -109,9 +109,8 @@ TEST_F(DemoMachineTest, SharedDllsInsideAndOutsideTheVendorsFolders) {
   int vendor = 0, elsewhere = 0;
   for (const auto& name : names) {
     (name.find(L"ZENTA Technologies") != std::wstring::npos ? vendor : elsewhere)++;
-    const auto count =
-        sim::ReadDword(machine_->registry(), kHkeyLocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls",
-                       name);
+    const auto count = sim::ReadDword(machine_->registry(), kHkeyLocalMachine,
+                                      L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls", name);
     ASSERT_TRUE(count) << ToUtf8(name);
     EXPECT_GT(*count, 0u);
   }
@@ -156,9 +155,9 @@ TEST_F(DemoMachineTest, ThePrintCapturePrinterWithItsFivePieces) {
     ASSERT_TRUE(*file);
     EXPECT_TRUE(Exists(**file)) << ToUtf8(**file);
   }
-  EXPECT_TRUE(sim::KeyExists(machine_->nativeRegistry(), kHkeyLocalMachine,
-                             std::wstring(sim::kPrintKey) + L"\\Environments\\Windows NT x86\\Print Processors\\" +
-                                 *printer.printProcessor));
+  EXPECT_TRUE(sim::KeyExists(
+      machine_->nativeRegistry(), kHkeyLocalMachine,
+      std::wstring(sim::kPrintKey) + L"\\Environments\\Windows NT x86\\Print Processors\\" + *printer.printProcessor));
   // The outside vendor's keys, and the spooler service running.
   EXPECT_EQ(sim::ReadText(machine_->registry(), kHkeyLocalMachine,
                           L"SOFTWARE\\Black Ice Software Inc\\EMFNT\\PrinterVariablesValues", L"PRINTER_NAME_MSI"),

@@ -20,7 +20,9 @@ using test::WriteHostFile;
 
 class SimFileSystemCacheTest : public ::testing::Test {
  protected:
-  SimFileSystemCacheTest() : sim_(dir_.path(), [] { return std::wstring(L"C:\\"); }, &faults_) {
+  SimFileSystemCacheTest()
+      : sim_(
+            dir_.path(), [] { return std::wstring(L"C:\\"); }, &faults_) {
     fs::create_directories(dir_ / "drive_c");
   }
 

@@ -17,7 +17,9 @@ using test::WriteHostFile;
 
 class SimFileSystemTest : public ::testing::Test {
  protected:
-  SimFileSystemTest() : sim_(dir_.path(), [this] { return current_; }, &faults_) {
+  SimFileSystemTest()
+      : sim_(
+            dir_.path(), [this] { return current_; }, &faults_) {
     fs::create_directories(dir_ / "drive_c");
   }
 
@@ -151,7 +153,8 @@ TEST_F(SimFileSystemTest, AttributesTheHostCannotHoldLiveInTheSideTable) {
   const fs::path table = dir_ / "file-attributes.txt";
   ASSERT_TRUE(sim_.SaveAttributes(table));
   FaultPlan none;
-  SimFileSystem again(dir_.path(), [] { return std::wstring(L"C:\\"); }, &none);
+  SimFileSystem again(
+      dir_.path(), [] { return std::wstring(L"C:\\"); }, &none);
   std::string error;
   ASSERT_TRUE(again.LoadAttributes(table, &error)) << error;
   ASSERT_EQ(again.GetAttributes(L"C:\\a\\f.txt", &a), err::kSuccess);
@@ -161,7 +164,8 @@ TEST_F(SimFileSystemTest, AttributesTheHostCannotHoldLiveInTheSideTable) {
 
   // A malformed side table is refused with its line.
   WriteHostFile(dir_ / "bad-attributes.txt", "; comment\nC:\\A\\f.txt\t1\nC:\\A\\g.txt 1\n");
-  SimFileSystem third(dir_.path(), [] { return std::wstring(L"C:\\"); }, &none);
+  SimFileSystem third(
+      dir_.path(), [] { return std::wstring(L"C:\\"); }, &none);
   EXPECT_FALSE(third.LoadAttributes(dir_ / "bad-attributes.txt", &error));
   EXPECT_NE(error.find("bad-attributes.txt:3"), std::string::npos) << error;
 }
@@ -254,7 +258,7 @@ TEST_F(SimFileSystemTest, FindListsInNtfsOrderWithDotsFirstBelowTheRoot) {
   Folder("Dir/Sub");
   // NTFS compares upper-cased names: "A.txt" < "a1" ('.' < '1'), letters before '_' and '~'.
   EXPECT_EQ(Find(L"C:\\Dir\\*"), (std::vector<std::wstring>{L".", L"..", L"A.txt", L"a1", L"b.txt", L"c.DLL", L"Sub",
-                                                          L"Zeta", L"_u.txt", L"~x"}));
+                                                            L"Zeta", L"_u.txt", L"~x"}));
   EXPECT_EQ(Find(L"c:\\dir\\*.*"), Find(L"C:\\Dir\\*"));
   // At a drive root there is no "." or "..".
   File("root.txt");

@@ -334,24 +334,27 @@ TEST_F(MsiRegistrationTest, ASharedComponentKeepsItsFileAndRelatedProductsShareA
   first.upgradeCode = kUpgrade;
   first.name = L"First";
   first.version = L"1.0.0.0";
-  first.components = {ComponentSpec{shared, L"C:\\Program Files\\Common\\shared.dll", "MZ"},
-                      ComponentSpec{L"{AAAAAAAA-0000-4000-8000-000000000002}", L"C:\\Program Files\\First\\one.exe", "MZ"},
-                      ComponentSpec{L"{AAAAAAAA-0000-4000-8000-000000000003}", L"02:\\Software\\Vendor\\First\\Path", "p"}};
+  first.components = {
+      ComponentSpec{shared, L"C:\\Program Files\\Common\\shared.dll", "MZ"},
+      ComponentSpec{L"{AAAAAAAA-0000-4000-8000-000000000002}", L"C:\\Program Files\\First\\one.exe", "MZ"},
+      ComponentSpec{L"{AAAAAAAA-0000-4000-8000-000000000003}", L"02:\\Software\\Vendor\\First\\Path", "p"}};
   ProductSpec second = first;
   second.productCode = L"{20000000-0000-4000-8000-000000000002}";
   second.name = L"Second";
-  second.components = {ComponentSpec{shared, L"C:\\Program Files\\Common\\shared.dll", "MZ"},
-                       ComponentSpec{L"{AAAAAAAA-0000-4000-8000-000000000004}", L"02:\\Software\\Vendor\\Second\\Path", "q"}};
+  second.components = {
+      ComponentSpec{shared, L"C:\\Program Files\\Common\\shared.dll", "MZ"},
+      ComponentSpec{L"{AAAAAAAA-0000-4000-8000-000000000004}", L"02:\\Software\\Vendor\\Second\\Path", "q"}};
   ASSERT_TRUE(msi.Register(first));
   ASSERT_TRUE(msi.Register(second));
 
   SimWindowsInstaller installer(reg, nullptr);
   std::set<std::wstring> related;
   std::wstring code;
-  for (std::uint32_t i = 0; installer.EnumRelatedProducts(kUpgrade, i, &code) == err::kSuccess; ++i) related.insert(code);
+  for (std::uint32_t i = 0; installer.EnumRelatedProducts(kUpgrade, i, &code) == err::kSuccess; ++i)
+    related.insert(code);
   EXPECT_EQ(related, (std::set<std::wstring>{first.productCode, second.productCode}));
-  EXPECT_TRUE(KeyExists(reg, kHkeyLocalMachine, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" +
-                                                     first.productCode))
+  EXPECT_TRUE(KeyExists(reg, kHkeyLocalMachine,
+                        L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + first.productCode))
       << "a 32-bit machine has no Wow6432Node";
 
   msi.Uninstall(first.productCode);

@@ -65,8 +65,8 @@ TEST(MachineConfig, ReadsEverySetting) {
   EXPECT_EQ(c.version.minor, 1u);
   EXPECT_EQ(c.bits, 64);
   EXPECT_FALSE(c.shutdownPrivilege);
-  EXPECT_EQ(c.environment, (std::vector<std::pair<std::wstring, std::wstring>>{{L"TMP", L"C:\\Temp"},
-                                                                              {L"TEMP", L"C:\\Temp2"}}));
+  EXPECT_EQ(c.environment,
+            (std::vector<std::pair<std::wstring, std::wstring>>{{L"TMP", L"C:\\Temp"}, {L"TEMP", L"C:\\Temp2"}}));
   ASSERT_EQ(c.services.count(L"spooler"), 1u);
   EXPECT_EQ(c.services[L"spooler"].state, 4u);
   EXPECT_EQ(c.services[L"spooler"].startPendingPolls, 3);
@@ -242,8 +242,8 @@ TEST_F(SimMachineTest, DeletionsAtRestartAreRecordedAsWindowsRecordsThem) {
   ASSERT_EQ(m->fs().ScheduleDeleteAtReboot(L"C:\\Program Files (x86)\\ZENTA"), err::kSuccess);
   // REG_MULTI_SZ of (source, empty target) pairs in NT form, then the list's end.
   std::vector<std::uint8_t> expected;
-  for (const wchar_t* text : {L"\\??\\C:\\Program Files (x86)\\ZENTA\\a.dll", L"", L"\\??\\C:\\Program Files (x86)\\ZENTA",
-                              L"", L""}) {
+  for (const wchar_t* text :
+       {L"\\??\\C:\\Program Files (x86)\\ZENTA\\a.dll", L"", L"\\??\\C:\\Program Files (x86)\\ZENTA", L"", L""}) {
     const auto bytes = TextBytes(text);
     expected.insert(expected.end(), bytes.begin(), bytes.end());
   }

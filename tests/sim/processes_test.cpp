@@ -28,9 +28,9 @@ class SimProcessesTest : public ::testing::Test {
       p.upgradeCode = L"{3AB63D1F-F485-4F22-9492-77271BE1F4AF}";
       p.name = L"Product";
       p.version = L"10.8.0.0";
-      p.components = {ComponentSpec{code == kCode ? L"{D3E0C0DE-0000-4000-8000-000000000001}"
-                                                  : L"{D3E0C0DE-0000-4000-8000-000000000002}",
-                                    std::wstring(L"C:\\Program Files\\P\\") + (code == kCode ? L"a.dll" : L"b.dll"), "MZ"}};
+      p.components = {ComponentSpec{
+          code == kCode ? L"{D3E0C0DE-0000-4000-8000-000000000001}" : L"{D3E0C0DE-0000-4000-8000-000000000002}",
+          std::wstring(L"C:\\Program Files\\P\\") + (code == kCode ? L"a.dll" : L"b.dll"), "MZ"}};
       msi_.Register(p);
     }
   }

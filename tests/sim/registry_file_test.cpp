@@ -54,8 +54,8 @@ TEST(RegFileWrite, RegeditLayout) {
   key->SetString(L"Path", L"C:\\Program Files\\Vendor \"Q\"");
   key->SetDword(L"Count", 0xA);
   key->SetValue(L"ShellState", regtype::kBinary,
-                Bytes({0x24, 0, 0, 0, 0x34, 0x28, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                       1, 0, 0, 0, 0x13, 0, 0, 0, 0, 0, 0, 0, 0x72, 0, 0, 0}));
+                Bytes({0x24, 0, 0, 0, 0x34, 0x28, 0,    0, 0, 0, 0, 0, 0, 0, 0,    0, 0, 0,
+                       0,    0, 1, 0, 0,    0,    0x13, 0, 0, 0, 0, 0, 0, 0, 0x72, 0, 0, 0}));
   key->SetString(L"Expand", L"%SystemRoot%\\system32", regtype::kExpandSz);
   key->SetValue(L"Empty", regtype::kBinary, {});
   key->SetValue(L"Q\\\"", regtype::kQword, Bytes({1, 2, 3, 4, 5, 6, 7, 8}));
@@ -135,22 +135,23 @@ TEST(RegFileRoundTrip, ReadsBackAndWritesOutByteForByte) {
   key->SetValue(std::wstring(100, L'n'), regtype::kBinary, big);  // name past the wrap column
   store.CreateKey(Hive::kCurrentUser, L"Software\\Zeta");
   RegKey* shared = store.CreateKey(Hive::kLocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls");
-  for (int i = 0; i < 50; ++i) shared->SetDword(L"C:\\dll" + std::to_wstring(49 - i) + L".dll", static_cast<std::uint32_t>(i));
+  for (int i = 0; i < 50; ++i)
+    shared->SetDword(L"C:\\dll" + std::to_wstring(49 - i) + L".dll", static_cast<std::uint32_t>(i));
 
   const auto first = WriteRegText(store);
   RegStore reread;
   ASSERT_EQ(Load(reread, first), std::nullopt);
   EXPECT_EQ(WriteRegText(reread), first);
 
-  const RegValue* product = Value(reread, Hive::kLocalMachine, L"SOFTWARE\\Classes\\Installer\\Products\\ABC",
-                                  L"ProductName");
+  const RegValue* product =
+      Value(reread, Hive::kLocalMachine, L"SOFTWARE\\Classes\\Installer\\Products\\ABC", L"ProductName");
   ASSERT_NE(product, nullptr);
   EXPECT_EQ(product->data, key->FindValue(L"ProductName")->data);
   EXPECT_EQ(Value(reread, Hive::kLocalMachine, L"SOFTWARE\\Classes\\Installer\\Products\\ABC", L"Odd")->data,
             Bytes({'x', 0, 'y'}));
-  EXPECT_EQ(Value(reread, Hive::kLocalMachine, L"SOFTWARE\\Classes\\Installer\\Products\\ABC", std::wstring(100, L'n'))
-                ->data,
-            big);
+  EXPECT_EQ(
+      Value(reread, Hive::kLocalMachine, L"SOFTWARE\\Classes\\Installer\\Products\\ABC", std::wstring(100, L'n'))->data,
+      big);
   const RegKey* dlls = reread.FindKey(Hive::kLocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls");
   ASSERT_NE(dlls, nullptr);
   EXPECT_EQ(dlls->values().At(0)->name, L"C:\\dll49.dll");  // creation order survives, not sorted
@@ -158,8 +159,7 @@ TEST(RegFileRoundTrip, ReadsBackAndWritesOutByteForByte) {
 }
 
 TEST(RegFileRead, EncodingsAndHeaders) {
-  const std::string body =
-      "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\T]\r\n\"Name\"=\"caf\xC3\xA9\"\r\n";
+  const std::string body = "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\T]\r\n\"Name\"=\"caf\xC3\xA9\"\r\n";
   RegStore fromUtf8;
   ASSERT_EQ(Load(fromUtf8, EightBit("Windows Registry Editor Version 5.00" + body)), std::nullopt);
   EXPECT_EQ(fromUtf8.FindKey(Hive::kLocalMachine, L"SOFTWARE\\T")->GetString(L"Name"), L"caf\u00e9");
@@ -238,8 +238,7 @@ TEST(RegFileRead, RootAliasesAndDeletions) {
                                   L"\"ignored\"=\"after a deleted key\"\n")),
             std::nullopt);
   EXPECT_EQ(store.FindKey(Hive::kLocalMachine, L"SOFTWARE\\Classes\\.txt")->GetString(L""), L"txtfile");
-  EXPECT_NE(store.FindKey(Hive::kLocalMachine,
-                          L"SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current\\Software"),
+  EXPECT_NE(store.FindKey(Hive::kLocalMachine, L"SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current\\Software"),
             nullptr);
   EXPECT_NE(store.FindKey(Hive::kUsers, L"S-1-5-18"), nullptr);
   EXPECT_EQ(store.FindKey(Hive::kLocalMachine, L"SOFTWARE\\Gone"), nullptr);

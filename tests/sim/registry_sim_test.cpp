@@ -49,8 +49,7 @@ TEST_F(SimRegistryTest, MissingKeysAndValuesGiveTwo) {
   EXPECT_EQ(registry_.QueryValue(vendor, L"Nothing", nullptr, nullptr, &size), 2u);
   EXPECT_EQ(registry_.QueryValue(vendor, L"", nullptr, nullptr, &size), 2u);  // no default value
   EXPECT_EQ(registry_.DeleteValue(Open(L"SOFTWARE\\Vendor", RegAccess::kAllAccess), L"Nothing"), 2u);
-  EXPECT_EQ(registry_.OpenKey(kHkeyLocalMachine, L"SOFTWARE\\\\Vendor", RegAccess::kRead, &key),
-            kErrorBadPathname);
+  EXPECT_EQ(registry_.OpenKey(kHkeyLocalMachine, L"SOFTWARE\\\\Vendor", RegAccess::kRead, &key), kErrorBadPathname);
 }
 
 TEST_F(SimRegistryTest, QueryValueSizesAndShortBuffers) {
@@ -242,9 +241,9 @@ TEST_F(SimRegistryTest, ClassesRootAndCurrentConfigAreKeysOfLocalMachine) {
 
   const auto one = Dword(1);
   ASSERT_EQ(registry_.SetValue(kHkeyCurrentConfig, L"Flag", regtype::kDword, one.data(), 4), 0u);
-  EXPECT_EQ(store_.FindKey(Hive::kLocalMachine, L"SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current")
-                ->GetDword(L"Flag"),
-            1u);
+  EXPECT_EQ(
+      store_.FindKey(Hive::kLocalMachine, L"SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current")->GetDword(L"Flag"),
+      1u);
   EXPECT_EQ(registry_.CreateKey(kHkeyCurrentUser, L"Software\\X", &key), 0u);
   EXPECT_NE(store_.FindKey(Hive::kCurrentUser, L"Software\\X"), nullptr);
 }
@@ -254,8 +253,7 @@ class Wow64RegistryTest : public ::testing::Test {
   Wow64RegistryTest() : view32_(store_, true), view64_(store_, false) {
     store_.CreateKey(Hive::kLocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{A}")
         ->SetString(L"DisplayName", L"64-bit entry");
-    store_.CreateKey(Hive::kLocalMachine,
-                     L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{A}")
+    store_.CreateKey(Hive::kLocalMachine, L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{A}")
         ->SetString(L"DisplayName", L"32-bit entry");
     store_.CreateKey(Hive::kLocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\tool.exe")
         ->SetString(L"", L"C:\\tool.exe");
@@ -285,11 +283,12 @@ TEST_F(Wow64RegistryTest, SoftwareIsRedirectedExceptSharedKeys) {
   EXPECT_EQ(Read(view32_, kHkeyLocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\tool.exe", L""),
             L"C:\\tool.exe");
   // SharedDlls is not shared: the 32-bit view has its own (absent here).
-  EXPECT_EQ(Read(view32_, kHkeyLocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls", L"C:\\64.dll"),
-            L"<no key>");
+  EXPECT_EQ(
+      Read(view32_, kHkeyLocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls", L"C:\\64.dll"),
+      L"<no key>");
   // A name that already says WOW6432Node is not redirected twice.
-  EXPECT_EQ(Read(view32_, kHkeyLocalMachine, L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{A}",
-                 L"DisplayName"),
+  EXPECT_EQ(Read(view32_, kHkeyLocalMachine,
+                 L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{A}", L"DisplayName"),
             L"32-bit entry");
 }
 
@@ -298,8 +297,7 @@ TEST_F(Wow64RegistryTest, RelativePathsAreRedirectedAsAWhole) {
   ASSERT_EQ(view32_.OpenKey(kHkeyLocalMachine, L"SOFTWARE", RegAccess::kRead, &software), 0u);
   EXPECT_EQ(Read(view32_, software, L"Microsoft\\Windows\\CurrentVersion\\Uninstall\\{A}", L"DisplayName"),
             L"32-bit entry");
-  EXPECT_EQ(Read(view32_, software, L"Microsoft\\Windows\\CurrentVersion\\App Paths\\tool.exe", L""),
-            L"C:\\tool.exe");
+  EXPECT_EQ(Read(view32_, software, L"Microsoft\\Windows\\CurrentVersion\\App Paths\\tool.exe", L""), L"C:\\tool.exe");
 
   HKey created{};
   ASSERT_EQ(view32_.CreateKey(kHkeyLocalMachine, L"SOFTWARE\\Vendor\\Product", &created), 0u);

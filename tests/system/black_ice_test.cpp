@@ -87,13 +87,14 @@ TEST_F(BlackIceTest, AFullInstallationIsPresentAndGoesPieceByPiece) {
   EXPECT_NE(Log().find("Found monitor with DLL file BuEMonNT.dll\r\n"), std::string::npos);
   const std::size_t at = Log().size();
   EXPECT_EQ(remover.Uninstall(), Absent);
-  EXPECT_EQ(LogFrom(at),
-            CrLf({"Restarting Spooler service", "Restarting service: Spooler", "Stopping service: Spooler",
-                  "Starting service: Spooler", "...SERVICE_RUNNING", "Delete printer: \"ZENTA Quillo Print Capture\"",
-                  "Delete printer port: IcePortER:", "Delete printer driver: ZENTA Print Capture Driver, Windows NT x86",
-                  "Delete printer monitor: Ice Monitor E", "Delete printer processor: EMF Print Processor",
-                  "DeleteKey: HKEY_LOCAL_MACHINE\\SOFTWARE\\Black Ice Software Inc",
-                  "DeleteKey: HKEY_LOCAL_MACHINE\\SOFTWARE\\Black Ice Software, Inc.", ""}));
+  EXPECT_EQ(
+      LogFrom(at),
+      CrLf({"Restarting Spooler service", "Restarting service: Spooler", "Stopping service: Spooler",
+            "Starting service: Spooler", "...SERVICE_RUNNING", "Delete printer: \"ZENTA Quillo Print Capture\"",
+            "Delete printer port: IcePortER:", "Delete printer driver: ZENTA Print Capture Driver, Windows NT x86",
+            "Delete printer monitor: Ice Monitor E", "Delete printer processor: EMF Print Processor",
+            "DeleteKey: HKEY_LOCAL_MACHINE\\SOFTWARE\\Black Ice Software Inc",
+            "DeleteKey: HKEY_LOCAL_MACHINE\\SOFTWARE\\Black Ice Software, Inc.", ""}));
   EXPECT_FALSE(sim::KeyExists(reg(), kHkeyLocalMachine, kPrint + L"\\Printers\\ZENTA Quillo Print Capture"));
   EXPECT_FALSE(sim::KeyExists(reg(), kHkeyLocalMachine, kPrint + L"\\Monitors\\Ice Monitor E"));
   EXPECT_FALSE(sim::KeyExists(reg(), kHkeyLocalMachine, kX86 + L"\\Print Processors\\EMF Print Processor"));
@@ -111,12 +112,11 @@ TEST_F(BlackIceTest, SettingsWithoutPiecesArePartialAndOnlyTheProcessorFailureCo
   m.machine().faults().RecordCalls(true);
   EXPECT_EQ(remover.Uninstall(), Partial);
   const std::string text = LogFrom(at);
-  EXPECT_NE(text.find(CrLf({"Delete printer: \"ZENTA Quillo Print Capture\"", "Printer not installed; nothing to delete",
-                            "Delete printer port: IcePortER:",
-                            "Delete printer driver: ZENTA Print Capture Driver, Windows NT x86",
-                            "FAILED with error code 1797", "Delete printer monitor: Ice Monitor E",
-                            "FAILED with error code 3000", "Delete printer processor: EMF Print Processor",
-                            "FAILED with error code 1798", ""})),
+  EXPECT_NE(text.find(CrLf(
+                {"Delete printer: \"ZENTA Quillo Print Capture\"", "Printer not installed; nothing to delete",
+                 "Delete printer port: IcePortER:", "Delete printer driver: ZENTA Print Capture Driver, Windows NT x86",
+                 "FAILED with error code 1797", "Delete printer monitor: Ice Monitor E", "FAILED with error code 3000",
+                 "Delete printer processor: EMF Print Processor", "FAILED with error code 1798", ""})),
             std::string::npos)
       << text;
   // The port that Detect did not find is not deleted.
@@ -186,12 +186,13 @@ TEST_F(BlackIceTest, ListOnlyModeDeletesNothingAndRestartsNothing) {
   EXPECT_EQ(remover.Detect(), Present);
   const std::size_t at = Log().size();
   EXPECT_EQ(remover.Uninstall(), Absent);
-  EXPECT_EQ(LogFrom(at),
-            CrLf({"Restarting Spooler service", "Delete printer: \"ZENTA Quillo Print Capture\"",
-                  "Delete printer port: IcePortER:", "Delete printer driver: ZENTA Print Capture Driver, Windows NT x86",
-                  "Delete printer monitor: Ice Monitor E", "Delete printer processor: EMF Print Processor",
-                  "DeleteKey: HKEY_LOCAL_MACHINE\\SOFTWARE\\Black Ice Software Inc",
-                  "DeleteKey: HKEY_LOCAL_MACHINE\\SOFTWARE\\Black Ice Software, Inc.", ""}));
+  EXPECT_EQ(
+      LogFrom(at),
+      CrLf({"Restarting Spooler service", "Delete printer: \"ZENTA Quillo Print Capture\"",
+            "Delete printer port: IcePortER:", "Delete printer driver: ZENTA Print Capture Driver, Windows NT x86",
+            "Delete printer monitor: Ice Monitor E", "Delete printer processor: EMF Print Processor",
+            "DeleteKey: HKEY_LOCAL_MACHINE\\SOFTWARE\\Black Ice Software Inc",
+            "DeleteKey: HKEY_LOCAL_MACHINE\\SOFTWARE\\Black Ice Software, Inc.", ""}));
   EXPECT_TRUE(sim::KeyExists(reg(), kHkeyLocalMachine, kPrint + L"\\Printers\\ZENTA Quillo Print Capture"));
   EXPECT_TRUE(sim::KeyExists(reg(), kHkeyLocalMachine, kPrint + L"\\Monitors\\Ice Monitor E\\Ports\\IcePortER:"));
   EXPECT_TRUE(sim::KeyExists(reg(), kHkeyLocalMachine, kSettings));

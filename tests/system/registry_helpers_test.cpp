@@ -51,9 +51,7 @@ std::vector<std::uint8_t> Utf16(const std::wstring& text, bool withNul) {
 
 class RegistryHelpers : public ::testing::Test {
  protected:
-  RegistryHelpers() : reg(m.machine().registry()), watched(reg) {
-    log.Open(m.machine().fs(), kLog);
-  }
+  RegistryHelpers() : reg(m.machine().registry()), watched(reg) { log.Open(m.machine().fs(), kLog); }
 
   std::string Log() {
     log.Close();

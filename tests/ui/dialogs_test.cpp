@@ -61,8 +61,8 @@ TEST_F(DialogsTest, DestroyingADialogClearsTheMainWindow) {
 }
 
 TEST_F(DialogsTest, FamilyListIsSortedAndBasicModeKeepsTheOldSelection) {
-  g_listEntries = {L"Quillo Software", L"Tavlo/Product Drivers", L"Quorix/Teviro", L"Vexil",
-                   L"Convexa",         L"Convexa PE",            L"Common Files"};
+  g_listEntries = {L"Quillo Software", L"Tavlo/Product Drivers", L"Quorix/Teviro", L"Vexil", L"Convexa",
+                   L"Convexa PE",      L"Common Files"};
   CProductVersion dlg(ui, mainWindow);
   dlg.OnInitDialog();
   EXPECT_EQ(dlg.ListItems(), (std::vector<std::wstring>{L"Common Files", L"Convexa", L"Convexa PE", L"Quillo Software",

@@ -21,8 +21,8 @@ TEST(CommandLineSplitting, FollowsTheWindowsRules) {
 }
 
 TEST(CommandLineSplitting, QuotingRoundTrips) {
-  const std::vector<std::wstring> args = {L"t", L"plain", L"with blank", L"", L"quote\"in", L"C:\\dir\\",
-                                          L"C:\\my dir\\", L"a\\\\\"b"};
+  const std::vector<std::wstring> args = {L"t",         L"plain",     L"with blank",   L"",
+                                          L"quote\"in", L"C:\\dir\\", L"C:\\my dir\\", L"a\\\\\"b"};
   std::wstring line;
   for (const auto& a : args) line += (line.empty() ? L"" : L" ") + QuoteArgument(a);
   EXPECT_EQ(SplitCommandLine(line), args);

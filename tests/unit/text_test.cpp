@@ -8,11 +8,14 @@ namespace {
 TEST(Utf8, OverlongAndInvalidFormsAreNotCharacters) {
   // C0 BD is an overlong '=': read as one, it split a machine.ini line where
   // the file has no separator (found by fuzzing).
-  EXPECT_EQ(FromUtf8("a\xC0\xBD" "b"), std::wstring(L"a\uFFFD\uFFFD" L"b"));
-  EXPECT_EQ(FromUtf8("\xE0\x80\xA2"), std::wstring(L"\uFFFD\uFFFD\uFFFD"));  // overlong '"'
-  EXPECT_EQ(FromUtf8("\xED\xA0\x80").substr(0, 1), std::wstring(L"\uFFFD"));  // a surrogate
+  EXPECT_EQ(FromUtf8("a\xC0\xBD"
+                     "b"),
+            std::wstring(L"a\uFFFD\uFFFD"
+                         L"b"));
+  EXPECT_EQ(FromUtf8("\xE0\x80\xA2"), std::wstring(L"\uFFFD\uFFFD\uFFFD"));       // overlong '"'
+  EXPECT_EQ(FromUtf8("\xED\xA0\x80").substr(0, 1), std::wstring(L"\uFFFD"));      // a surrogate
   EXPECT_EQ(FromUtf8("\xF4\x90\x80\x80").substr(0, 1), std::wstring(L"\uFFFD"));  // past U+10FFFF
-  EXPECT_EQ(FromUtf8("\xE2\x82"), std::wstring(L"\uFFFD"));  // cut short
+  EXPECT_EQ(FromUtf8("\xE2\x82"), std::wstring(L"\uFFFD"));                       // cut short
 }
 
 TEST(Utf8, RoundTripsEveryPlane) {

@@ -67,8 +67,8 @@ TEST(VersionOrdering, InvalidIsBelowEverythingItselfIncluded) {
 TEST(VersionOrdering, MinusOneIsUnboundedAndAboveEveryThreshold) {
   const CVersion minusOne(L"-1");
   EXPECT_TRUE(minusOne.Equals(g_verUnbounded));
-  for (const CVersion* t : {&g_verQuilloThreshold, &g_verTavloDriversThreshold, &g_verQuorixThreshold,
-                            &g_verCorvelTeacherThreshold}) {
+  for (const CVersion* t :
+       {&g_verQuilloThreshold, &g_verTavloDriversThreshold, &g_verQuorixThreshold, &g_verCorvelTeacherThreshold}) {
     EXPECT_TRUE(minusOne.IsGreaterThan(*t));
     EXPECT_TRUE(t->IsLessThan(minusOne));
   }

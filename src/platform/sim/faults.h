@@ -17,7 +17,7 @@ struct FaultRule {
   std::string operation;  // the Windows call's name, e.g. "RegDeleteValue", "DeleteFile"
   std::wstring target;    // the path, key path, value or piece; "*" for any; compared case-insensitively
   WinError error = 0;
-  int remaining = -1;     // how many more calls fail; -1 for every call
+  int remaining = -1;  // how many more calls fail; -1 for every call
 };
 
 class FaultPlan {

@@ -58,9 +58,9 @@ std::wstring CompressGuid(std::wstring_view guid) {
   }
   std::wstring out;
   for (std::size_t w = 0; w < 4; ++w) {
-    std::uint32_t word = static_cast<std::uint32_t>(bytes[4 * w]) | (static_cast<std::uint32_t>(bytes[4 * w + 1]) << 8) |
-                         (static_cast<std::uint32_t>(bytes[4 * w + 2]) << 16) |
-                         (static_cast<std::uint32_t>(bytes[4 * w + 3]) << 24);
+    std::uint32_t word =
+        static_cast<std::uint32_t>(bytes[4 * w]) | (static_cast<std::uint32_t>(bytes[4 * w + 1]) << 8) |
+        (static_cast<std::uint32_t>(bytes[4 * w + 2]) << 16) | (static_cast<std::uint32_t>(bytes[4 * w + 3]) << 24);
     for (int d = 0; d < 5; ++d) {
       out.push_back(kDigits[word % 85]);
       word /= 85;

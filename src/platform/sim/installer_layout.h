@@ -29,23 +29,24 @@ inline constexpr const wchar_t* kFeaturesKey = L"Software\\Classes\\Installer\\F
 inline constexpr const wchar_t* kClassesUpgradeCodesKey = L"Software\\Classes\\Installer\\UpgradeCodes";
 inline constexpr const wchar_t* kUpgradeCodesKey =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\UpgradeCodes";
-inline constexpr const wchar_t* kUserDataKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18";
+inline constexpr const wchar_t* kUserDataKey =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18";
 // The uninstall registration, as the product's own bitness sees it: a
 // 32-bit package on 64-bit Windows writes it under Wow6432Node.
 inline constexpr const wchar_t* kUninstallKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 inline constexpr const wchar_t* kUninstallKeyWow64 =
     L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
-std::wstring ProductKey(std::wstring_view productCode);            // Classes\Installer\Products\<packed>
-std::wstring FeaturesKey(std::wstring_view productCode);           // Classes\Installer\Features\<packed>
-std::wstring UserDataProductKey(std::wstring_view productCode);    // UserData\S-1-5-18\Products\<packed>
-std::wstring InstallPropertiesKey(std::wstring_view productCode);  // ...\<packed>\InstallProperties
-std::wstring UserDataFeaturesKey(std::wstring_view productCode);   // ...\<packed>\Features
-std::wstring SourceListKey(std::wstring_view productCode);         // Classes\Installer\Products\<packed>\SourceList
-std::wstring UpgradeCodeKey(std::wstring_view upgradeCode);        // Installer\UpgradeCodes\<packed>
+std::wstring ProductKey(std::wstring_view productCode);             // Classes\Installer\Products\<packed>
+std::wstring FeaturesKey(std::wstring_view productCode);            // Classes\Installer\Features\<packed>
+std::wstring UserDataProductKey(std::wstring_view productCode);     // UserData\S-1-5-18\Products\<packed>
+std::wstring InstallPropertiesKey(std::wstring_view productCode);   // ...\<packed>\InstallProperties
+std::wstring UserDataFeaturesKey(std::wstring_view productCode);    // ...\<packed>\Features
+std::wstring SourceListKey(std::wstring_view productCode);          // Classes\Installer\Products\<packed>\SourceList
+std::wstring UpgradeCodeKey(std::wstring_view upgradeCode);         // Installer\UpgradeCodes\<packed>
 std::wstring ClassesUpgradeCodeKey(std::wstring_view upgradeCode);  // Classes\Installer\UpgradeCodes\<packed>
-std::wstring ComponentKey(std::wstring_view componentCode);        // UserData\S-1-5-18\Components\<packed>
-std::wstring ComponentsRoot();                                     // UserData\S-1-5-18\Components
+std::wstring ComponentKey(std::wstring_view componentCode);         // UserData\S-1-5-18\Components\<packed>
+std::wstring ComponentsRoot();                                      // UserData\S-1-5-18\Components
 std::wstring UninstallKey(std::wstring_view productCode, bool wow64);
 
 // Where MsiGetProductInfoW finds a property: the value name and whether it
@@ -60,7 +61,7 @@ std::optional<PropertyLocation> LocateProperty(std::wstring_view property);
 // (00 HKCR, 01 HKCU, 02 HKLM, 03 HKU; 2x the same in the 64-bit view);
 // anything else with a drive is a file.
 struct RegistryKeyPath {
-  int root = 0;            // 0..3 as above
+  int root = 0;  // 0..3 as above
   bool view64 = false;
   std::wstring keyPath;    // without the leading backslash
   std::wstring valueName;  // the last part

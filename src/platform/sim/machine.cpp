@@ -23,7 +23,8 @@ SimMachine::~SimMachine() = default;
 void SimMachine::Wire() {
   toolRegistry_ = std::make_unique<SimRegistry>(store_, config_.bits == 64, &faults_);
   nativeRegistry_ = std::make_unique<SimRegistry>(store_, false, nullptr);
-  fs_ = std::make_unique<SimFileSystem>(folder_, [this] { return config_.currentDirectory; }, &faults_);
+  fs_ = std::make_unique<SimFileSystem>(
+      folder_, [this] { return config_.currentDirectory; }, &faults_);
   fs_->SetScheduleDeleteHandler([this](const std::wstring& path) { ScheduleDelete(path); });
   system_ = std::make_unique<SimSystemInfo>(config_, &faults_);
   msi_ = std::make_unique<MsiRegistration>(*nativeRegistry_, *fs_, config_.bits == 64);
@@ -80,15 +81,16 @@ Platform SimMachine::platform() {
 void SimMachine::ScheduleDelete(const std::wstring& path) {
   // As MoveFileEx records it: source, empty target, and the list's end.
   std::vector<std::uint8_t> data;
-  if (auto existing = ReadValue(*nativeRegistry_, kHkeyLocalMachine, kPendingRenamesKey, L"PendingFileRenameOperations")) {
+  if (auto existing =
+          ReadValue(*nativeRegistry_, kHkeyLocalMachine, kPendingRenamesKey, L"PendingFileRenameOperations")) {
     data = existing->data;
     if (data.size() >= 2) data.resize(data.size() - 2);  // drop the list's final NUL
   }
   const auto entry = TextBytes(L"\\??\\" + path);
   data.insert(data.end(), entry.begin(), entry.end());
   data.insert(data.end(), {0, 0, 0, 0});
-  WriteValue(*nativeRegistry_, kHkeyLocalMachine, kPendingRenamesKey, L"PendingFileRenameOperations",
-             regtype::kMultiSz, data);
+  WriteValue(*nativeRegistry_, kHkeyLocalMachine, kPendingRenamesKey, L"PendingFileRenameOperations", regtype::kMultiSz,
+             data);
 }
 
 std::vector<std::wstring> SimMachine::PendingDeletes() {

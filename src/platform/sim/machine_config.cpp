@@ -30,8 +30,8 @@ bool ParseClock(const std::string& text, LocalTime* t) {
   int y, mo, d, h, mi, s;
   char tail;
   if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d%c", &y, &mo, &d, &h, &mi, &s, &tail) != 6) return false;
-  if (y < 1601 || y > 30827 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 ||
-      s < 0 || s > 59) {
+  if (y < 1601 || y > 30827 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 ||
+      s > 59) {
     return false;
   }
   *t = LocalTime{y, mo, d, h, mi, s};
@@ -194,8 +194,9 @@ bool ParseMachineConfig(const std::string& rawText, const std::string& fileName,
     } else if (section == "services") {
       ServiceBehaviour behaviour;
       if (!ParseService(value, &behaviour)) {
-        return fail("a service state must read running, stopped or paused, optionally followed by "
-                    "start_pending:N and stop_pending:N (N a number or 'forever')");
+        return fail(
+            "a service state must read running, stopped or paused, optionally followed by "
+            "start_pending:N and stop_pending:N (N a number or 'forever')");
       }
       config.services[ToLowerAscii(FromUtf8(key))] = behaviour;
     } else if (section == "msiexec") {

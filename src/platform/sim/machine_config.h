@@ -16,22 +16,22 @@ namespace zc::sim {
 
 // A service's running state and how its transitions go.
 struct ServiceBehaviour {
-  std::uint32_t state = 1;        // SERVICE_STOPPED
-  int startPendingPolls = 0;      // polls spent in START_PENDING; -1: never leaves it
-  int stopPendingPolls = 0;       // polls spent in STOP_PENDING; -1: never leaves it
+  std::uint32_t state = 1;    // SERVICE_STOPPED
+  int startPendingPolls = 0;  // polls spent in START_PENDING; -1: never leaves it
+  int stopPendingPolls = 0;   // polls spent in STOP_PENDING; -1: never leaves it
 };
 
 struct MachineConfig {
   std::optional<LocalTime> clock;  // none: the host's local time
   std::wstring currentDirectory = L"C:\\";
-  std::wstring programsFolder;     // empty until defaults are applied
+  std::wstring programsFolder;  // empty until defaults are applied
   std::wstring windowsFolder = L"C:\\WINDOWS";
-  std::wstring systemFolder;       // default: windows + "\system32"
+  std::wstring systemFolder;  // default: windows + "\system32"
   OsVersion version{6, 1};
   int bits = 32;
-  bool shutdownPrivilege = true;  // the account holds SeShutdownPrivilege
-  std::vector<std::pair<std::wstring, std::wstring>> environment;  // in file order
-  std::map<std::wstring, ServiceBehaviour> services;               // by lower-cased name
+  bool shutdownPrivilege = true;                                         // the account holds SeShutdownPrivilege
+  std::vector<std::pair<std::wstring, std::wstring>> environment;        // in file order
+  std::map<std::wstring, ServiceBehaviour> services;                     // by lower-cased name
   std::vector<std::pair<std::wstring, std::uint32_t>> msiexecExitCodes;  // product code -> exit code
   std::vector<FaultRule> faults;
   std::vector<std::wstring> lockedFiles;

@@ -114,7 +114,8 @@ bool MsiRegistration::Register(const ProductSpec& p) {
     WriteText(reg_, hklm, ml::ComponentKey(c.componentCode), packed, c.keyPath);
     if (auto regPath = ml::ParseRegistryKeyPath(c.keyPath)) {
       const std::wstring key = regPath->view64 ? regPath->keyPath : RegistryPathForPackage(regPath->keyPath);
-      WriteText(reg_, kRoots[regPath->root], key, regPath->valueName, c.fileContent.empty() ? L"" : FromUtf8(c.fileContent));
+      WriteText(reg_, kRoots[regPath->root], key, regPath->valueName,
+                c.fileContent.empty() ? L"" : FromUtf8(c.fileContent));
       continue;
     }
     const auto host = fs_.HostPath(c.keyPath);

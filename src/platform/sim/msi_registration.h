@@ -41,8 +41,7 @@ class MsiRegistration {
   // `native` is the registry without redirection; `machine64` says whether
   // packages (all 32-bit) put their uninstall registration and their
   // registry values under Wow6432Node.
-  MsiRegistration(Registry& native, SimFileSystem& fs, bool machine64)
-      : reg_(native), fs_(fs), machine64_(machine64) {}
+  MsiRegistration(Registry& native, SimFileSystem& fs, bool machine64) : reg_(native), fs_(fs), machine64_(machine64) {}
 
   // Writes every key an installation writes and creates the component files.
   bool Register(const ProductSpec& product);

@@ -65,8 +65,7 @@ bool StartsWithBytes(std::span<const std::uint8_t> bytes, std::string_view prefi
   return bytes.size() >= prefix.size() && std::memcmp(bytes.data(), prefix.data(), prefix.size()) == 0;
 }
 
-std::optional<RegFileError> Decode(std::span<const std::uint8_t> bytes, std::string_view fileName,
-                                   Decoded* out) {
+std::optional<RegFileError> Decode(std::span<const std::uint8_t> bytes, std::string_view fileName, Decoded* out) {
   if (StartsWithBytes(bytes, "\xFF\xFE")) {
     out->text = FromUtf16Le(bytes.data() + 2, bytes.size() - 2);
   } else if (StartsWithBytes(bytes, "\xFE\xFF")) {
@@ -151,18 +150,10 @@ class RecordingSink : public Sink {
   void Replay(Sink& sink) {
     for (auto& op : ops_) {
       switch (op.kind) {
-        case Op::kSelectKey:
-          sink.SelectKey(op.hive, std::move(op.names));
-          break;
-        case Op::kDeleteKey:
-          sink.DeleteKey(op.hive, std::move(op.names));
-          break;
-        case Op::kSetValue:
-          sink.SetValue(std::move(op.name), op.type, std::move(op.data));
-          break;
-        case Op::kDeleteValue:
-          sink.DeleteValue(std::move(op.name));
-          break;
+        case Op::kSelectKey: sink.SelectKey(op.hive, std::move(op.names)); break;
+        case Op::kDeleteKey: sink.DeleteKey(op.hive, std::move(op.names)); break;
+        case Op::kSetValue: sink.SetValue(std::move(op.name), op.type, std::move(op.data)); break;
+        case Op::kDeleteValue: sink.DeleteValue(std::move(op.name)); break;
       }
     }
     ops_.clear();
@@ -274,18 +265,10 @@ class Parser {
         const wchar_t e = (*s)[i + 1];
         switch (e) {
           case L'\\':
-          case L'"':
-            out->push_back(e);
-            break;
-          case L'n':
-            out->push_back(L'\n');
-            break;
-          case L'r':
-            out->push_back(L'\r');
-            break;
-          case L'0':
-            out->push_back(L'\0');
-            break;
+          case L'"': out->push_back(e); break;
+          case L'n': out->push_back(L'\n'); break;
+          case L'r': out->push_back(L'\r'); break;
+          case L'0': out->push_back(L'\0'); break;
           default:
             return Fail("unknown escape sequence \\" + ToUtf8(std::wstring_view(&e, 1)) +
                         " (a backslash in a quoted text is written \\\\)");
@@ -549,9 +532,7 @@ std::size_t WriteEscapedName(Utf16Out& out, std::wstring_view name) {
         out.Ascii("\\0");
         units += 2;
         break;
-      default:
-        out.Char(c);
-        units += static_cast<std::uint32_t>(c) >= 0x10000 ? 2 : 1;
+      default: out.Char(c); units += static_cast<std::uint32_t>(c) >= 0x10000 ? 2 : 1;
     }
   }
   return units;
@@ -599,7 +580,8 @@ void WriteValue(Utf16Out& out, const RegValue& value) {
     std::uint32_t number = 0;
     for (std::size_t i = 0; i < 4; ++i) number |= static_cast<std::uint32_t>(data[i]) << (8 * i);
     out.Ascii("dword:");
-    for (int shift = 28; shift >= 0; shift -= 4) out.Unit(static_cast<unsigned char>(kHexDigits[(number >> shift) & 0xF]));
+    for (int shift = 28; shift >= 0; shift -= 4)
+      out.Unit(static_cast<unsigned char>(kHexDigits[(number >> shift) & 0xF]));
   } else {
     std::string prefix = "hex:";
     if (value.type != regtype::kBinary) {

@@ -8,12 +8,9 @@ namespace zc::sim {
 
 std::wstring_view HiveName(Hive hive) {
   switch (hive) {
-    case Hive::kLocalMachine:
-      return L"HKEY_LOCAL_MACHINE";
-    case Hive::kCurrentUser:
-      return L"HKEY_CURRENT_USER";
-    case Hive::kUsers:
-      return L"HKEY_USERS";
+    case Hive::kLocalMachine: return L"HKEY_LOCAL_MACHINE";
+    case Hive::kCurrentUser: return L"HKEY_CURRENT_USER";
+    case Hive::kUsers: return L"HKEY_USERS";
   }
   return L"";
 }
@@ -89,9 +86,7 @@ std::size_t RegKey::Depth() const {
   return depth;
 }
 
-RegKey* RegKey::SubKeyAt(std::size_t index) const {
-  return index < subKeys_.size() ? subKeys_[index].get() : nullptr;
-}
+RegKey* RegKey::SubKeyAt(std::size_t index) const { return index < subKeys_.size() ? subKeys_[index].get() : nullptr; }
 
 RegKey* RegKey::FindSubKey(std::wstring_view name) const {
   auto it = std::lower_bound(subKeys_.begin(), subKeys_.end(), name, NameLess{});
@@ -198,8 +193,7 @@ RegStore& RegStore::operator=(RegStore&& other) noexcept {
     ReleaseAll();
     roots_ = std::move(other.roots_);
     for (Hive hive : kAllHives) {
-      other.roots_[static_cast<std::size_t>(hive)] =
-          std::make_shared<RegKey>(std::wstring(HiveName(hive)), nullptr);
+      other.roots_[static_cast<std::size_t>(hive)] = std::make_shared<RegKey>(std::wstring(HiveName(hive)), nullptr);
     }
   }
   return *this;

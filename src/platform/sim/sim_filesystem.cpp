@@ -52,9 +52,7 @@ class HostOutputFile : public OutputFile {
   ~HostOutputFile() override {
     if (file_) std::fclose(file_);
   }
-  bool Write(const char* bytes, std::size_t count) override {
-    return std::fwrite(bytes, 1, count, file_) == count;
-  }
+  bool Write(const char* bytes, std::size_t count) override { return std::fwrite(bytes, 1, count, file_) == count; }
   bool Flush() override { return std::fflush(file_) == 0; }
 
  private:
@@ -114,14 +112,14 @@ bool ListHostFolder(int fd, Each&& each) {
 bool MatchesWildcard(std::wstring_view pattern, std::wstring_view name) {
   if (pattern == L"*.*" || pattern == L"*") return true;
   if (WildcardMatch(pattern, name)) return true;
-  if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == L".*" && name.find(L'.') == std::wstring_view::npos) {
+  if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == L".*" &&
+      name.find(L'.') == std::wstring_view::npos) {
     return WildcardMatch(pattern.substr(0, pattern.size() - 2), name);
   }
   return false;
 }
 
-SimFileSystem::SimFileSystem(fs::path machineRoot, std::function<std::wstring()> currentDirectory,
-                             FaultPlan* faults)
+SimFileSystem::SimFileSystem(fs::path machineRoot, std::function<std::wstring()> currentDirectory, FaultPlan* faults)
     : root_(std::move(machineRoot)), currentDirectory_(std::move(currentDirectory)), faults_(faults) {
   std::error_code ec;
   canonicalRoot_ = fs::weakly_canonical(root_, ec);
@@ -303,7 +301,8 @@ WinError SimFileSystem::Resolve(std::wstring_view rawPath, Resolved* out, bool a
     out->mode = root.mode;
     return err::kSuccess;
   }
-  if (S_ISDIR(root.mode)) root.fd = RememberFolder(std::wstring_view(key).substr(0, ends[0]), root.host, windows, -1, {});
+  if (S_ISDIR(root.mode))
+    root.fd = RememberFolder(std::wstring_view(key).substr(0, ends[0]), root.host, windows, -1, {});
   const WinError e = Walk(plan, 0, std::move(root), false, out);
   out->key = std::move(key);
   return e;
@@ -384,8 +383,8 @@ WinError SimFileSystem::Walk(const WalkPlan& plan, std::size_t first, WalkState 
       out->folderFd = missingFolder ? -1 : folderFd;
       out->leaf = std::move(leaf);
     } else if (S_ISDIR(at.mode) && !throughLink && !missingFolder) {
-      at.fd = RememberFolder(std::wstring_view(plan.key).substr(0, plan.ends[i + 1]), at.host, at.windows, folderFd,
-                             leaf);
+      at.fd =
+          RememberFolder(std::wstring_view(plan.key).substr(0, plan.ends[i + 1]), at.host, at.windows, folderFd, leaf);
     }
   }
   out->host = std::move(at.host);
@@ -403,8 +402,8 @@ int SimFileSystem::RememberFolder(std::wstring_view key, const std::string& host
   if (known != folders_.end()) return known->second.fd.get();
   // Opened without following a link: a link is never a cached folder.
   constexpr int kFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-  UniqueHostFd fd(HostFdTraits{}, parentFd >= 0 ? ::openat(parentFd, leaf.c_str(), kFlags)
-                                                : ::open(host.c_str(), kFlags));
+  UniqueHostFd fd(HostFdTraits{},
+                  parentFd >= 0 ? ::openat(parentFd, leaf.c_str(), kFlags) : ::open(host.c_str(), kFlags));
   if (!fd) return -1;
   return AdoptFolder(key, host, windows, std::move(fd));
 }
@@ -505,7 +504,8 @@ WinError SimFileSystem::RemoveFolder(std::wstring_view path) {
   }
   if (!S_ISDIR(r.mode)) return kDirectory;
   if (StoredAttributes(r.windows, true) & fileattr::kReadOnly) return err::kAccessDenied;
-  if (UnlinkResolved(r, true) != 0) return errno == ENOTEMPTY || errno == EEXIST ? err::kDirNotEmpty : err::kAccessDenied;
+  if (UnlinkResolved(r, true) != 0)
+    return errno == ENOTEMPTY || errno == EEXIST ? err::kDirNotEmpty : err::kAccessDenied;
   ForgetFolder(r.host);
   ForgetAttributes(r.windows);
   return err::kSuccess;

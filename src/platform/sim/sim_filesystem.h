@@ -33,8 +33,7 @@ class SimFileSystem : public FileSystem {
   // `machineRoot` holds the drive_x folders. `currentDirectory` is asked
   // for relative paths. `onScheduleDelete` receives each path that
   // MoveFileEx schedules for deletion at restart.
-  SimFileSystem(std::filesystem::path machineRoot, std::function<std::wstring()> currentDirectory,
-                FaultPlan* faults);
+  SimFileSystem(std::filesystem::path machineRoot, std::function<std::wstring()> currentDirectory, FaultPlan* faults);
 
   WinError GetAttributes(std::wstring_view path, std::uint32_t* attributes) override;
   WinError SetAttributes(std::wstring_view path, std::uint32_t attributes) override;
@@ -66,9 +65,9 @@ class SimFileSystem : public FileSystem {
     // The host path of the entry (or where it would be). A plain string:
     // a path object splits itself into parts on every copy.
     std::string host;
-    std::wstring windows;        // canonical Windows path, with the case found on disk
+    std::wstring windows;  // canonical Windows path, with the case found on disk
     bool exists = false;
-    unsigned mode = 0;           // lstat's st_mode of the entry itself; 0 when it is missing
+    unsigned mode = 0;  // lstat's st_mode of the entry itself; 0 when it is missing
     // When found in a cached folder: that folder's descriptor (owned by the
     // cache) and the entry's host name in it, for calls relative to it.
     int folderFd = -1;
@@ -106,7 +105,7 @@ class SimFileSystem : public FileSystem {
   };
   struct WalkPlan {
     const std::vector<std::wstring_view>& parts;
-    const std::wstring& key;                // the cache key of the whole path
+    const std::wstring& key;               // the cache key of the whole path
     const std::vector<std::size_t>& ends;  // ends[k]: end of the key of the first k parts
     bool allowMissingFolders;
   };
@@ -115,8 +114,8 @@ class SimFileSystem : public FileSystem {
   WinError Walk(const WalkPlan& plan, std::size_t first, WalkState at, bool fromCache, Resolved* out);
   // Caches a real folder and returns its descriptor (-1 when it cannot be
   // opened); `parentFd`, when open, is the folder that holds it as `leaf`.
-  int RememberFolder(std::wstring_view key, const std::string& host, const std::wstring& windows,
-                     int parentFd, const std::string& leaf);
+  int RememberFolder(std::wstring_view key, const std::string& host, const std::wstring& windows, int parentFd,
+                     const std::string& leaf);
   // Caches a folder already open (by a listing); returns its descriptor.
   int AdoptFolder(std::wstring_view key, const std::string& host, const std::wstring& windows, UniqueHostFd fd);
   // Removes the entry: relative to its cached folder when there is one.

@@ -36,7 +36,8 @@ WinError SimWindowsInstaller::GetProductInfo(std::wstring_view productCode, std:
   const auto location = ml::LocateProperty(property);
   if (!location) return err::kUnknownProperty;
 
-  const std::wstring key = location->inProductsKey ? ml::ProductKey(productCode) : ml::InstallPropertiesKey(productCode);
+  const std::wstring key =
+      location->inProductsKey ? ml::ProductKey(productCode) : ml::InstallPropertiesKey(productCode);
   auto text = ReadText(reg_, kHkeyLocalMachine, key, location->valueName);
   if (!text) return err::kUnknownProperty;
   // The package code is kept packed and given out braced.

@@ -19,8 +19,7 @@ class SimWindowsInstaller : public WindowsInstaller {
   WinError EnumProducts(std::uint32_t index, std::wstring* productCode) override;
   WinError GetProductInfo(std::wstring_view productCode, std::wstring_view property, std::uint32_t capacity,
                           std::wstring* value) override;
-  WinError EnumRelatedProducts(std::wstring_view upgradeCode, std::uint32_t index,
-                               std::wstring* productCode) override;
+  WinError EnumRelatedProducts(std::wstring_view upgradeCode, std::uint32_t index, std::wstring* productCode) override;
 
  private:
   Registry& reg_;

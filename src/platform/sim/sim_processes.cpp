@@ -18,7 +18,7 @@ std::wstring FileNameOf(const std::wstring& path) {
 }  // namespace
 
 WinError SimProcesses::StartProcess(std::wstring_view applicationName, std::wstring_view commandLine,
-                                   ProcessHandles* handles) {
+                                    ProcessHandles* handles) {
   *handles = ProcessHandles{};
   const auto args = SplitCommandLine(commandLine);
   // Without an application name the program is the command line's first

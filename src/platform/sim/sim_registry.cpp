@@ -138,8 +138,8 @@ WinError SimRegistry::OpenKey(HKey root, std::wstring_view path, RegAccess acces
   if (auto fault = Fault("RegOpenKey", target.display)) return *fault;
   RegKey* node = Find(target);
   if (node == nullptr) return err::kFileNotFound;
-  *key = AddHandle(OpenedKey{node->shared_from_this(), target.hive, std::move(target.names),
-                             std::move(target.display), access != RegAccess::kRead});
+  *key = AddHandle(OpenedKey{node->shared_from_this(), target.hive, std::move(target.names), std::move(target.display),
+                             access != RegAccess::kRead});
   return err::kSuccess;
 }
 
@@ -161,8 +161,8 @@ WinError SimRegistry::CreateKey(HKey root, std::wstring_view path, HKey* key) {
     node = store_.CreateKey(target.hive, physical);
     if (node == nullptr) return err::kInvalidParameter;
   }
-  *key = AddHandle(OpenedKey{node->shared_from_this(), target.hive, std::move(target.names),
-                             std::move(target.display), true});
+  *key = AddHandle(
+      OpenedKey{node->shared_from_this(), target.hive, std::move(target.names), std::move(target.display), true});
   return err::kSuccess;
 }
 

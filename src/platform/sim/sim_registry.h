@@ -59,8 +59,8 @@ class SimRegistry : public Registry {
   WinError SetValue(HKey key, std::wstring_view name, std::uint32_t type, const std::uint8_t* data,
                     std::uint32_t size) override;
   WinError QueryInfoKey(HKey key, RegKeyInfo* info) override;
-  WinError EnumValue(HKey key, std::uint32_t index, std::uint32_t nameCapacity, std::wstring* name,
-                     std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) override;
+  WinError EnumValue(HKey key, std::uint32_t index, std::uint32_t nameCapacity, std::wstring* name, std::uint32_t* type,
+                     std::uint8_t* data, std::uint32_t* size) override;
   WinError EnumKey(HKey key, std::uint32_t index, std::wstring* name) override;
   WinError DeleteValue(HKey key, std::wstring_view name) override;
   WinError DeleteTree(HKey root, std::wstring_view path) override;

@@ -42,7 +42,8 @@ WinError SimServiceManager::OpenServiceNamed(ScHandleValue manager, std::wstring
   if (faults_) {
     if (auto e = faults_->Check("OpenService", name)) return *e;
   }
-  if (name.empty() || !KeyExists(reg_, kHkeyLocalMachine, L"SYSTEM\\CurrentControlSet\\Services\\" + std::wstring(name))) {
+  if (name.empty() ||
+      !KeyExists(reg_, kHkeyLocalMachine, L"SYSTEM\\CurrentControlSet\\Services\\" + std::wstring(name))) {
     return err::kServiceDoesNotExist;
   }
   *service = nextHandle_;

@@ -43,8 +43,8 @@ class SimServiceManager : public ServiceManager {
 
   Registry& reg_;
   FaultPlan* faults_;
-  std::map<std::wstring, Service> services_;          // by lower-cased name
-  std::map<ScHandleValue, std::wstring> handles_;      // service handles -> lower-cased name; manager -> ""
+  std::map<std::wstring, Service> services_;       // by lower-cased name
+  std::map<ScHandleValue, std::wstring> handles_;  // service handles -> lower-cased name; manager -> ""
   ScHandleValue nextHandle_ = 0x5C0;
   int starts_ = 0;
   int stops_ = 0;

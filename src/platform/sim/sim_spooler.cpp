@@ -71,7 +71,8 @@ WinError SimSpooler::EnumPorts(std::uint32_t bufferSize, std::uint32_t* needed, 
     all.push_back(std::move(r));
   };
   // The local ports, kept by the "Local Port" monitor.
-  for (const auto& port : ValueNames(reg_, kHkeyLocalMachine, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports")) {
+  for (const auto& port :
+       ValueNames(reg_, kHkeyLocalMachine, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports")) {
     add(port, L"Local Port");
   }
   const std::wstring monitors = kPrint + L"\\Monitors";
@@ -103,8 +104,7 @@ WinError SimSpooler::EnumMonitors(std::uint32_t bufferSize, std::uint32_t* neede
   return Deliver(bufferSize, needed, records, std::move(all), bytes);
 }
 
-WinError SimSpooler::EnumDrivers(std::uint32_t bufferSize, std::uint32_t* needed,
-                                 std::vector<DriverRecord>* records) {
+WinError SimSpooler::EnumDrivers(std::uint32_t bufferSize, std::uint32_t* needed, std::vector<DriverRecord>* records) {
   if (faults_) {
     if (auto e = faults_->Check("EnumPrinterDrivers", L"*")) return *e;
   }
@@ -204,9 +204,8 @@ WinError SimSpooler::DeleteProcessorNamed(std::wstring_view processor) {
     if (auto e = faults_->Check("DeletePrintProcessor", processor)) return *e;
   }
   // A null environment names the caller's: the tool is a 32-bit program.
-  const WinError e = reg_.DeleteTree(
-      kHkeyLocalMachine, kPrint + L"\\Environments\\" + std::wstring(kEnvironmentX86) + L"\\Print Processors\\" +
-                             std::wstring(processor));
+  const WinError e = reg_.DeleteTree(kHkeyLocalMachine, kPrint + L"\\Environments\\" + std::wstring(kEnvironmentX86) +
+                                                            L"\\Print Processors\\" + std::wstring(processor));
   return e == err::kFileNotFound ? kUnknownPrintProcessor : e;
 }
 

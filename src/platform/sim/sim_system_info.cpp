@@ -20,18 +20,13 @@ WinError SimSystemInfo::GetShellFolder(int csidl, bool /*defaultPath*/, std::wst
     if (auto e = faults_->Check("SHGetFolderPath", std::to_wstring(csidl))) return *e;
   }
   switch (csidl) {
-    case csidl::kProgramFiles:
-      *path = config_.programsFolder;
-      return err::kSuccess;
-    case csidl::kWindows:
-      *path = config_.windowsFolder;
-      return err::kSuccess;
+    case csidl::kProgramFiles: *path = config_.programsFolder; return err::kSuccess;
+    case csidl::kWindows: *path = config_.windowsFolder; return err::kSuccess;
     case csidl::kSystem:
       // A 32-bit program on 64-bit Windows is given the 32-bit system folder.
       *path = config_.bits == 64 ? config_.windowsFolder + L"\\SysWOW64" : config_.systemFolder;
       return err::kSuccess;
-    default:
-      return err::kInvalidParameter;
+    default: return err::kInvalidParameter;
   }
 }
 

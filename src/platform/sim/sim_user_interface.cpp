@@ -72,7 +72,9 @@ int SimUserInterface::ShowMessageBox(std::wstring_view text, std::wstring_view c
   shown_.push_back(ShownMessageBox{std::wstring(text), std::wstring(caption), kind, result});
   if (echo_ && mode_ != Mode::kConsole) {
     std::fprintf(echo_, "[%s] %s -> %s\n", ToUtf8(caption).c_str(), ToUtf8(text).c_str(),
-                 result == kIdYes ? "Yes" : result == kIdNo ? "No" : "OK");
+                 result == kIdYes  ? "Yes"
+                 : result == kIdNo ? "No"
+                                   : "OK");
   }
   return result;
 }
@@ -167,8 +169,8 @@ void SimUserInterface::ConsoleDialogStep(ModalDialog& dialog) {
     std::cerr << "\n";
     if (items.empty()) std::cerr << "  (the list is empty)\n";
     for (std::size_t i = 0; i < items.size(); ++i) {
-      std::cerr << (static_cast<int>(i) == dialog.ListSelection() ? " *" : "  ") << "[" << i << "] "
-                << ToUtf8(items[i]) << "\n";
+      std::cerr << (static_cast<int>(i) == dialog.ListSelection() ? " *" : "  ") << "[" << i << "] " << ToUtf8(items[i])
+                << "\n";
     }
   }
   std::cerr << "\nButtons:";
@@ -176,7 +178,8 @@ void SimUserInterface::ConsoleDialogStep(ModalDialog& dialog) {
     if (dialog.IsControlEnabled(button.id)) std::cerr << "  [" << ToUtf8(button.text) << "]";
   }
   if (!dialog.SystemMenuItem().empty()) std::cerr << "  (menu: About)";
-  std::cerr << "\n" << (layout.listId ? "Type a number to select an entry, or a button's name: " : "Type a button's name: ")
+  std::cerr << "\n"
+            << (layout.listId ? "Type a number to select an entry, or a button's name: " : "Type a button's name: ")
             << std::flush;
 
   std::string line;

@@ -99,9 +99,9 @@ WinError Win32FileSystem::ScheduleDeleteAtReboot(std::wstring_view path) {
 std::unique_ptr<OutputFile> Win32FileSystem::CreateOutputFile(std::wstring_view path, WinError* error) {
   *error = err::kSuccess;
   const std::wstring name(path);
-  UniqueFileHandle file(FileHandleTraits{},
-                        ::CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFileHandle file(FileHandleTraits{}, ::CreateFileW(name.c_str(), GENERIC_WRITE,
+                                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                          nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     *error = LastError();
     return nullptr;

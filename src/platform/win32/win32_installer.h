@@ -10,8 +10,7 @@ class Win32WindowsInstaller : public WindowsInstaller {
   WinError EnumProducts(std::uint32_t index, std::wstring* productCode) override;
   WinError GetProductInfo(std::wstring_view productCode, std::wstring_view property, std::uint32_t capacity,
                           std::wstring* value) override;
-  WinError EnumRelatedProducts(std::wstring_view upgradeCode, std::uint32_t index,
-                               std::wstring* productCode) override;
+  WinError EnumRelatedProducts(std::wstring_view upgradeCode, std::uint32_t index, std::wstring* productCode) override;
 };
 
 }  // namespace zc::win32

@@ -26,8 +26,8 @@ WinError Win32Processes::StartProcess(std::wstring_view applicationName, std::ws
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION started{};
-  if (!::CreateProcessW(application.empty() ? nullptr : application.c_str(), command.data(), nullptr, nullptr,
-                        FALSE, 0, nullptr, nullptr, &startup, &started)) {
+  if (!::CreateProcessW(application.empty() ? nullptr : application.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, nullptr, &startup, &started)) {
     return ::GetLastError();
   }
   handles->process = FromHandle(started.hProcess);

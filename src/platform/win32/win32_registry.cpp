@@ -26,8 +26,8 @@ struct PredefinedRoot {
 };
 
 const PredefinedRoot kPredefinedRoots[] = {
-    {kHkeyClassesRoot, HKEY_CLASSES_ROOT},   {kHkeyCurrentUser, HKEY_CURRENT_USER},
-    {kHkeyLocalMachine, HKEY_LOCAL_MACHINE}, {kHkeyUsers, HKEY_USERS},
+    {kHkeyClassesRoot, HKEY_CLASSES_ROOT},         {kHkeyCurrentUser, HKEY_CURRENT_USER},
+    {kHkeyLocalMachine, HKEY_LOCAL_MACHINE},       {kHkeyUsers, HKEY_USERS},
     {kHkeyPerformanceData, HKEY_PERFORMANCE_DATA}, {kHkeyCurrentConfig, HKEY_CURRENT_CONFIG},
 };
 
@@ -51,12 +51,9 @@ HKey FromHkey(HKEY hkey) { return HKey{reinterpret_cast<std::uintptr_t>(hkey)}; 
 
 REGSAM AccessMask(RegAccess access) {
   switch (access) {
-    case RegAccess::kRead:
-      return KEY_READ;
-    case RegAccess::kAllAccess:
-      return KEY_ALL_ACCESS;
-    case RegAccess::kDefault:
-      break;
+    case RegAccess::kRead: return KEY_READ;
+    case RegAccess::kAllAccess: return KEY_ALL_ACCESS;
+    case RegAccess::kDefault: break;
   }
   // What RegOpenKeyW asks for.
   return MAXIMUM_ALLOWED;
@@ -119,9 +116,8 @@ WinError Win32Registry::QueryInfoKey(HKey key, RegKeyInfo* info) {
   if (info == nullptr) return err::kInvalidParameter;
   *info = RegKeyInfo{};
   DWORD subKeys = 0, maxSubKeyLength = 0, values = 0, maxValueNameLength = 0, maxValueDataSize = 0;
-  const LSTATUS status =
-      ::RegQueryInfoKeyW(ToHkey(key), nullptr, nullptr, nullptr, &subKeys, &maxSubKeyLength, nullptr, &values,
-                         &maxValueNameLength, &maxValueDataSize, nullptr, nullptr);
+  const LSTATUS status = ::RegQueryInfoKeyW(ToHkey(key), nullptr, nullptr, nullptr, &subKeys, &maxSubKeyLength, nullptr,
+                                            &values, &maxValueNameLength, &maxValueDataSize, nullptr, nullptr);
   if (status != ERROR_SUCCESS) return ToError(status);
   info->subKeys = subKeys;
   info->maxSubKeyNameLength = maxSubKeyLength;
@@ -140,8 +136,8 @@ WinError Win32Registry::EnumValue(HKey key, std::uint32_t index, std::uint32_t n
   DWORD nameLength = nameCapacity;
   DWORD valueType = REG_NONE;
   DWORD byteCount = size != nullptr ? *size : 0;
-  const LSTATUS status = ::RegEnumValueW(ToHkey(key), index, nameBuffer.data(), &nameLength, nullptr, &valueType,
-                                         data, size != nullptr ? &byteCount : nullptr);
+  const LSTATUS status = ::RegEnumValueW(ToHkey(key), index, nameBuffer.data(), &nameLength, nullptr, &valueType, data,
+                                         size != nullptr ? &byteCount : nullptr);
   if (status == ERROR_SUCCESS) {
     if (name != nullptr) name->assign(nameBuffer.data(), nameLength);
     if (type != nullptr) *type = valueType;

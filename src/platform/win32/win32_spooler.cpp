@@ -97,7 +97,9 @@ WinError Win32Spooler::EnumPorts(std::uint32_t bufferSize, std::uint32_t* needed
       [](BYTE* buffer, DWORD size, DWORD* bytes, DWORD* count) {
         return ::EnumPortsW(nullptr, 2, buffer, size, bytes, count);
       },
-      [](const PORT_INFO_2W& info) { return PortRecord{Text(info.pPortName), Text(info.pMonitorName)}; });
+      [](const PORT_INFO_2W& info) {
+        return PortRecord{Text(info.pPortName), Text(info.pMonitorName)};
+      });
 }
 
 WinError Win32Spooler::EnumMonitors(std::uint32_t bufferSize, std::uint32_t* needed,

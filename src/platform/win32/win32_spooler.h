@@ -13,11 +13,9 @@ namespace zc::win32 {
 
 class Win32Spooler : public Spooler {
  public:
-  WinError EnumPrinters(std::uint32_t bufferSize, std::uint32_t* needed,
-                        std::vector<PrinterRecord>* records) override;
+  WinError EnumPrinters(std::uint32_t bufferSize, std::uint32_t* needed, std::vector<PrinterRecord>* records) override;
   WinError EnumPorts(std::uint32_t bufferSize, std::uint32_t* needed, std::vector<PortRecord>* records) override;
-  WinError EnumMonitors(std::uint32_t bufferSize, std::uint32_t* needed,
-                        std::vector<MonitorRecord>* records) override;
+  WinError EnumMonitors(std::uint32_t bufferSize, std::uint32_t* needed, std::vector<MonitorRecord>* records) override;
   WinError EnumDrivers(std::uint32_t bufferSize, std::uint32_t* needed, std::vector<DriverRecord>* records) override;
 
   WinError OpenPrinterHandle(std::wstring_view name, PrinterHandleValue* handle) override;

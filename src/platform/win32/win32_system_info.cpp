@@ -24,14 +24,10 @@ constexpr Wow64Variable kWow64Variables[] = {
 int FolderFor(int csidl) {
 #ifdef _WIN64
   switch (csidl) {
-    case CSIDL_PROGRAM_FILES:
-      return CSIDL_PROGRAM_FILESX86;
-    case CSIDL_PROGRAM_FILES_COMMON:
-      return CSIDL_PROGRAM_FILES_COMMONX86;
-    case CSIDL_SYSTEM:
-      return CSIDL_SYSTEMX86;
-    default:
-      break;
+    case CSIDL_PROGRAM_FILES: return CSIDL_PROGRAM_FILESX86;
+    case CSIDL_PROGRAM_FILES_COMMON: return CSIDL_PROGRAM_FILES_COMMONX86;
+    case CSIDL_SYSTEM: return CSIDL_SYSTEMX86;
+    default: break;
   }
 #endif
   return csidl;
@@ -146,8 +142,7 @@ std::optional<std::wstring> Win32SystemInfo::GetEnvironmentValue(std::wstring_vi
   std::vector<wchar_t> buffer(MAX_PATH + 1, L'\0');
   for (;;) {
     ::SetLastError(ERROR_SUCCESS);
-    const DWORD length =
-        ::GetEnvironmentVariableW(variable.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    const DWORD length = ::GetEnvironmentVariableW(variable.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
     if (length == 0) {
       // An empty value and a missing one both give 0; only the error tells them apart.
       if (::GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;

@@ -173,8 +173,7 @@ INT_PTR CALLBACK Win32UserInterface::DialogProc(HWND window, UINT message, WPARA
       SetWindowLongPtrW(window, DWLP_USER, 0);
       return FALSE;  // and the default handling
     }
-    default:
-      return FALSE;
+    default: return FALSE;
   }
 }
 

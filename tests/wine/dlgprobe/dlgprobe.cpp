@@ -55,8 +55,8 @@ BOOL CALLBACK PrintChild(HWND child, LPARAM) {
   GetClassNameW(child, cls, 128);
   RECT r{};
   GetWindowRect(child, &r);
-  std::printf("%d %d %s %ld %ld %ld %ld %s\n", GetDlgCtrlID(child), IsWindowEnabled(child) ? 1 : 0,
-              Utf8(cls).c_str(), r.left, r.top, r.right - r.left, r.bottom - r.top, Utf8(TextOf(child)).c_str());
+  std::printf("%d %d %s %ld %ld %ld %ld %s\n", GetDlgCtrlID(child), IsWindowEnabled(child) ? 1 : 0, Utf8(cls).c_str(),
+              r.left, r.top, r.right - r.left, r.bottom - r.top, Utf8(TextOf(child)).c_str());
   return TRUE;
 }
 

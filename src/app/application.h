@@ -9,7 +9,9 @@
 #include "app/command_line.h"
 #include "app/operation_log.h"
 #include "catalogue/installed_product.h"
+#include "platform/dry_run_view.h"
 #include "platform/platform.h"
+#include "removal/scope_guard.h"
 #include "ui/dialogs.h"
 
 namespace zc {
@@ -26,7 +28,10 @@ inline constexpr int kRestartRequired = 3010;
 
 class VEZEZERidivorOde {
  public:
-  explicit VEZEZERidivorOde(Platform platform) : m_platform(platform) {}
+  // The tool works on `platform` through its dry-run view, which refuses
+  // every change while a dry run is under way.
+  explicit VEZEZERidivorOde(Platform platform)
+      : m_dryRunView(platform), m_platform(m_dryRunView.platform()), m_guard(m_platform.fs) {}
   VEZEZERidivorOde(const VEZEZERidivorOde&) = delete;
   VEZEZERidivorOde& operator=(const VEZEZERidivorOde&) = delete;
   virtual ~VEZEZERidivorOde() = default;
@@ -106,15 +111,15 @@ class VEZEZERidivorOde {
   std::wstring m_strProgramFilesFolder;
   std::wstring m_strWindowsFolder;
   std::wstring m_strSystemFolder;
-  // Folders that folder removal refuses besides the three above: drive
-  // roots, the other programs folder, the common-files folder, ProgramData
-  // and the user-profiles root (lower-cased, ending in a backslash).
-  std::vector<std::wstring> m_guardFolders;
   // The framework's main-window reference: the dialog being shown, if any.
   const void* m_pMainWnd = nullptr;
 
  protected:
+  DryRunView m_dryRunView;
   Platform m_platform;
+  // The one judge of what may be removed; every destructive call of the
+  // removal steps goes through it.
+  ScopeGuard m_guard;
 
   // For the exit status: what went wrong, and how a restart ended.
   bool m_bAnyRefusal = false;
@@ -133,11 +138,15 @@ class VEZEZERidivorOde {
   // cannot be started.
   bool RunProcess(const std::wstring& applicationName, const std::wstring& commandLine, std::uint32_t timeout,
                   std::uint32_t* exitCode, WinError* startError);
-  void BuildGuardFolders(const std::wstring& programs);
-  std::wstring NormaliseForGuard(const std::wstring& folder);
   bool RefuseProduct(const InstalledProduct& product, const std::vector<const wchar_t*>& firstRemove);
-  bool RemoveLink(const std::wstring& path, std::uint32_t attributes, bool remove);
-  bool RemoveEntry(const std::wstring& path, const std::uint32_t* attributes, bool remove);
+  bool RemoveLink(const ScopeGuard::Permit& tree, const std::wstring& path, std::uint32_t attributes, bool remove);
+  bool RemoveEntry(const ScopeGuard::Permit& tree, const std::wstring& path, const std::uint32_t* attributes,
+                   bool remove);
+  bool ClearReadOnlyAttribute(const ScopeGuard::Permit& permit, const std::wstring& path);
+  bool PassesFolderRule(const std::wstring& folder);
+  // The line of a path the scope guard refuses: a folder's ends in a backslash.
+  void LogSensitive(const std::wstring& path, bool folder);
+  void LogSensitiveSharedDlls(const std::wstring& path);
   void EndRun();
 
   std::wstring m_strLogPath;

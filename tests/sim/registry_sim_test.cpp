@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/registry.h"
-#include "platform/registry_proxy.h"
+#include "platform/proxy.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/reg_store.h"
 #include "platform/sim/sim_registry.h"

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/registry_proxy.h"
+#include "platform/proxy.h"
 #include "platform/sim/registry_util.h"
 #include "platform/text.h"
 #include "support/scenario.h"

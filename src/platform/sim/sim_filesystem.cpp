@@ -8,10 +8,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
+#include "platform/sim/short_names.h"
 #include "platform/text.h"
+#include "platform/win_path.h"
 
 namespace fs = std::filesystem;
 
@@ -34,15 +37,6 @@ constexpr std::uint32_t kSettableAttributes =
     fileattr::kReadOnly | fileattr::kHidden | fileattr::kSystem | fileattr::kArchive | 0x2000u /* not indexed */;
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
-bool HasInvalidCharacter(std::wstring_view name) {
-  for (wchar_t c : name) {
-    if (c < 32 || c == L'<' || c == L'>' || c == L':' || c == L'"' || c == L'|' || c == L'?' || c == L'*') {
-      return true;
-    }
-  }
-  return false;
-}
 
 std::string HostName(std::wstring_view name) { return ToUtf8(name); }
 
@@ -164,83 +158,70 @@ bool SimFileSystem::InsideMachine(const fs::path& hostPath) const {
   std::error_code ec;
   const fs::path target = fs::weakly_canonical(hostPath, ec);
   if (ec) return false;
+  return !WindowsPathOfHost(target.string()).empty();
+}
+
+std::wstring SimFileSystem::WindowsPathOfHost(const std::string& host) const {
   const std::string root = canonicalRoot_.string() + "/drive_";
-  const std::string t = target.string();
-  return t.compare(0, root.size(), root) == 0;
+  if (host.size() <= root.size() || host.compare(0, root.size(), root) != 0) return {};
+  const char letter = host[root.size()];
+  if (letter < 'a' || letter > 'z') return {};
+  const std::size_t rest = root.size() + 1;
+  if (host.size() > rest && host[rest] != '/') return {};
+  std::wstring windows{static_cast<wchar_t>(letter - 'a' + 'A'), L':', L'\\'};
+  if (host.size() > rest + 1) {
+    std::wstring names = FromUtf8(std::string_view(host).substr(rest + 1));
+    for (auto& c : names) {
+      if (c == L'/') c = L'\\';
+    }
+    windows += names;
+  }
+  return windows;
+}
+
+WinError SimFileSystem::GetFinalPath(std::wstring_view path, bool followLink, std::wstring* finalPath) {
+  finalPath->clear();
+  if (faults_) {
+    if (auto e = faults_->Check("GetFinalPathNameByHandle", path)) return *e;
+  }
+  Resolved r;
+  if (const WinError e = Resolve(path, &r)) return e;
+  // The host's own answer: every link on the way (and the entry itself when
+  // it is followed) resolved, then told as a path of the machine's drives.
+  const std::size_t cut = r.host.rfind('/');
+  const bool follow = followLink || !S_ISLNK(r.mode);
+  const std::string resolveWhat = follow ? r.host : r.host.substr(0, cut);
+  char* real = ::realpath(resolveWhat.c_str(), nullptr);
+  if (!real) return err::kAccessDenied;
+  std::string canonical = real;
+  std::free(real);
+  if (!follow) canonical += r.host.substr(cut);
+  std::wstring windows = WindowsPathOfHost(canonical);
+  // A link that leads off the machine is no path of it.
+  if (windows.empty()) return err::kAccessDenied;
+  *finalPath = std::move(windows);
+  return err::kSuccess;
 }
 
 WinError SimFileSystem::Resolve(std::wstring_view rawPath, Resolved* out, bool allowMissingFolders) {
-  std::wstring_view path = rawPath;
-  bool literal = false;
-  if (path.size() >= 4 && path.substr(0, 4) == L"\\\\?\\") {
-    path.remove_prefix(4);
-    literal = true;
-  }
-  if (path.empty()) return err::kPathNotFound;
-  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) return kBadNetPath;
-
-  // Work out the drive and the full list of parts. The current directory
-  // is asked only for a path that depends on it.
+  // The path as Win32 completes and normalises it. The current directory is
+  // asked only for a path that depends on it; the names are views of the
+  // caller's text (or of the current directory), so nothing is copied.
   std::wstring current;
-  bool haveCurrent = false;
-  auto currentDir = [&]() -> const std::wstring& {
-    if (!haveCurrent) {
-      current = currentDirectory_ ? currentDirectory_() : L"C:\\";
-      haveCurrent = true;
-    }
-    return current;
-  };
-  wchar_t drive = L'C';
-  // The path from the drive's root: a view of the caller's text when it
-  // names its drive and root, as nearly every path does.
-  std::wstring_view full;
-  std::wstring joined;
-  if (path.size() >= 2 && path[1] == L':') {
-    drive = path[0];
-    std::wstring_view rest = path.substr(2);
-    if (!rest.empty() && IsSeparator(rest[0])) {
-      full = rest;
-    } else if (UpcaseChar(drive) == UpcaseChar(currentDir().empty() ? L'C' : currentDir()[0])) {
-      joined = currentDir().substr(2) + L"\\" + std::wstring(rest);
-      full = joined;
-    } else {
-      joined = L"\\" + std::wstring(rest);
-      full = joined;
-    }
-  } else {
-    drive = currentDir().empty() ? L'C' : currentDir()[0];
-    if (IsSeparator(path[0])) {
-      full = path;
-    } else {
-      joined = (currentDir().size() > 2 ? currentDir().substr(2) : std::wstring(L"\\")) + L"\\" + std::wstring(path);
-      full = joined;
-    }
+  winpath::PathView parsed = winpath::Parse(rawPath);
+  if (parsed.form == winpath::Form::kRelative || parsed.form == winpath::Form::kDriveRelative ||
+      parsed.form == winpath::Form::kRooted) {
+    current = currentDirectory_ ? currentDirectory_() : L"C:\\";
+    parsed = winpath::MakeAbsolute(rawPath, current);
   }
-
-  // The names, as views of `full`.
-  std::vector<std::wstring_view> parts;
-  parts.reserve(16);
-  std::size_t start = 0;
-  while (start <= full.size()) {
-    std::size_t end = start;
-    while (end < full.size() && !IsSeparator(full[end])) ++end;
-    std::wstring_view part = full.substr(start, end - start);
-    start = end + 1;
-    if (part.empty()) continue;
-    if (!literal) {
-      if (part == L".") continue;
-      if (part == L"..") {
-        if (!parts.empty()) parts.pop_back();
-        continue;
-      }
-      // Win32 drops trailing dots and blanks of each name.
-      while (!part.empty() && (part.back() == L'.' || part.back() == L' ')) part.remove_suffix(1);
-      if (part.empty()) continue;
-    }
-    if (HasInvalidCharacter(part)) return err::kInvalidName;
-    parts.push_back(part);
-    if (end >= full.size()) break;
-  }
+  if (parsed.error != err::kSuccess) return parsed.error;
+  if (parsed.form == winpath::Form::kUnc) return kBadNetPath;
+  // A device that is no drive ("\\.\pipe\x", a volume by its GUID) is
+  // nothing of the machine's drives.
+  if (parsed.form != winpath::Form::kDrive) return err::kPathNotFound;
+  const bool literal = parsed.literal;
+  const wchar_t drive = parsed.drive;
+  const std::vector<std::wstring_view>& parts = parsed.names;
 
   std::wstring windows;
   windows.push_back(UpcaseChar(drive));
@@ -346,8 +327,9 @@ WinError SimFileSystem::Walk(const WalkPlan& plan, std::size_t first, WalkState 
     };
     bool found = lookUp();
     if (!found) {
-      // Case-insensitive search of the folder.
+      // Case-insensitive search of the folder, then its short names.
       std::error_code ec;
+      std::vector<std::wstring> names;
       for (const auto& entry : fs::directory_iterator(at.host, ec)) {
         std::wstring entryName = FromUtf8(entry.path().filename().string());
         if (EqualsNoCase(entryName, parts[i])) {
@@ -356,6 +338,15 @@ WinError SimFileSystem::Walk(const WalkPlan& plan, std::size_t first, WalkState 
           name = foundName;
           found = lookUp();
           break;
+        }
+        names.push_back(std::move(entryName));
+      }
+      if (!found && MayBeShortName(parts[i])) {
+        if (auto longName = LongNameOf(parts[i], names)) {
+          leaf = HostName(*longName);
+          foundName = std::move(*longName);
+          name = foundName;
+          found = lookUp();
         }
       }
     }

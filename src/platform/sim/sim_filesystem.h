@@ -43,6 +43,7 @@ class SimFileSystem : public FileSystem {
   WinError FindNext(FindHandleValue handle, FindData* data) override;
   WinError FindClose(FindHandleValue handle) override;
   WinError ScheduleDeleteAtReboot(std::wstring_view path) override;
+  WinError GetFinalPath(std::wstring_view path, bool followLink, std::wstring* finalPath) override;
   std::unique_ptr<OutputFile> CreateOutputFile(std::wstring_view path, WinError* error) override;
 
   void SetScheduleDeleteHandler(std::function<void(const std::wstring&)> handler) {
@@ -124,6 +125,9 @@ class SimFileSystem : public FileSystem {
   void ForgetFolder(const std::string& host);
   std::optional<std::wstring> DriveRoot(wchar_t letter) const;
   bool InsideMachine(const std::filesystem::path& hostPath) const;
+  // The Windows path of a canonical host path on one of the machine's
+  // drives; empty when it lies elsewhere.
+  std::wstring WindowsPathOfHost(const std::string& canonicalHost) const;
   std::uint32_t StoredAttributes(const std::wstring& windowsPath, bool directory) const;
   static std::wstring Key(const std::wstring& windowsPath);
   void StoreAttributes(const std::wstring& windowsPath, std::uint32_t attributes);

@@ -17,6 +17,9 @@ class Win32FileSystem : public FileSystem {
   WinError FindNext(FindHandleValue handle, FindData* data) override;
   WinError FindClose(FindHandleValue handle) override;
   WinError ScheduleDeleteAtReboot(std::wstring_view path) override;
+  WinError GetFinalPath(std::wstring_view path, bool followLink, std::wstring* finalPath) override;
+  // The log: shared for reading and writing, never for deletion, so that
+  // nothing deletes it while the tool writes it.
   std::unique_ptr<OutputFile> CreateOutputFile(std::wstring_view path, WinError* error) override;
 };
 

@@ -61,6 +61,8 @@ void VEZEZERidivorOde::OpenLog(const CCustomCommandLineInfo& cmdInfo, const Loca
     m_strLogPath = baseName + suffix + L".log";
     m_log.Open(m_platform.fs, m_strLogPath);
   }
+  // The log is never deleted by the run that writes it.
+  if (m_log.is_open()) m_guard.SetLogFile(m_strLogPath);
 }
 
 void VEZEZERidivorOde::RunSilentFlow(const CCustomCommandLineInfo& cmd) {

@@ -14,8 +14,15 @@ void CCustomCommandLineInfo::ParseCommandLine(std::wstring_view commandLine) {
       flag = true;
       param.remove_prefix(1);
     }
+    m_strCurrentArgument = args[i];
     ParseParam(param, flag, i + 1 == args.size());
   }
+  m_strCurrentArgument.clear();
+}
+
+bool CCustomCommandLineInfo::SelectsSilentFlow() const {
+  return m_bAll || m_bDryRun || m_bQuillo || m_bTavlo || m_bQuorix || m_bVexil || m_bConvexa || m_bConvexaPE ||
+         m_bCommonFiles;
 }
 
 void CCustomCommandLineInfo::ParseParam(std::wstring_view param, bool /*flag*/, bool /*last*/) {
@@ -45,6 +52,7 @@ void CCustomCommandLineInfo::ParseParam(std::wstring_view param, bool /*flag*/, 
       return;
     }
   }
+  m_unknownArguments.push_back(m_strCurrentArgument.empty() ? std::wstring(param) : m_strCurrentArgument);
 }
 
 std::wstring CommandLineHelpText() {

@@ -37,6 +37,16 @@ class CCustomCommandLineInfo {
   bool m_bLogNext = false;
   bool m_bLogFile = false;
   std::wstring m_strLogFile;
+  // Arguments that matched no keyword (and were no log file name), as
+  // typed. A run with any of them does nothing: a typo must never turn a
+  // dry run into a removal.
+  std::vector<std::wstring> m_unknownArguments;
+
+  // Whether an option selects a silent flow (all products, a dry run, a family).
+  bool SelectsSilentFlow() const;
+
+ private:
+  std::wstring m_strCurrentArgument;  // the argument being parsed, as typed
 };
 
 std::wstring CommandLineHelpText();

@@ -100,13 +100,6 @@ std::string ExpectedLogLine(const std::string& operation, WinError error, const 
   return {};
 }
 
-bool Under(const std::wstring& path, const std::vector<std::wstring>& prefixes) {
-  for (const auto& p : prefixes) {
-    if (path.rfind(p, 0) == 0) return true;
-  }
-  return false;
-}
-
 class FaultSweep : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -151,63 +144,6 @@ class FaultSweep : public ::testing::Test {
     return run;
   }
 
-  // The vendor's product codes, packed and braced, as the machine holds them.
-  static std::vector<std::wstring> VendorCodes(sim::SimMachine& machine) {
-    std::vector<std::wstring> codes;
-    std::wstring code;
-    for (std::uint32_t i = 0; machine.installer().EnumProducts(i, &code) == 0; ++i) {
-      std::wstring publisher;
-      if (machine.installer().GetProductInfo(code, L"Publisher", 260, &publisher) == 0 &&
-          ToLowerAscii(publisher).find(L"zenta technologies") != std::wstring::npos) {
-        codes.push_back(code);
-        codes.push_back(sim::msilayout::PackGuid(code));
-      }
-    }
-    return codes;
-  }
-
-  // What a removal may change: the vendor's folders, its registrations and
-  // keys, its printer pieces, the SharedDlls values of its folders.
-  static bool EntitledToChange(const SnapshotChange& change, const std::vector<std::wstring>& vendorCodes,
-                               const MachineSnapshot& before) {
-    static const std::vector<std::wstring> kVendorFolders = {L"C:\\PROGRAM FILES\\ZENTA TECHNOLOGIES",
-                                                             L"C:\\PROGRAM FILES\\COMMON FILES\\ZENTA TECHNOLOGIES",
-                                                             L"C:\\TEMP\\ZENTACLEANUP", L"C:\\ZENTACLEANUP"};
-    if (change.file) return Under(change.what, kVendorFolders);
-    const std::wstring& entry = change.what;
-    for (const auto& code : vendorCodes) {
-      std::wstring upper = code;
-      for (auto& c : upper) c = UpcaseChar(c);
-      if (entry.find(upper) != std::wstring::npos) return true;
-    }
-    for (const wchar_t* part :
-         {L"\\ZENTA TECHNOLOGIES", L"\\BLACK ICE SOFTWARE", L"\\PRINTERS\\ZENTA QUILLO PRINT CAPTURE",
-          L"\\MONITORS\\ICE MONITOR E", L"\\ZENTA PRINT CAPTURE DRIVER", L"\\PRINT PROCESSORS\\EMF PRINT PROCESSOR",
-          L"SESSION MANAGER|\"PENDINGFILERENAMEOPERATIONS\""}) {
-      if (entry.find(part) != std::wstring::npos) return true;
-    }
-    if (entry.find(L"\\SHAREDDLLS|\"") != std::wstring::npos) {
-      return Under(
-          entry.substr(entry.find(L"|\"") + 2),
-          {L"C:\\\\PROGRAM FILES\\\\ZENTA TECHNOLOGIES", L"C:\\\\PROGRAM FILES\\\\COMMON FILES\\\\ZENTA TECHNOLOGIES"});
-    }
-    // A key (a component's, an upgrade code's) whose values were all the
-    // vendor's goes with them.
-    const auto bar = entry.find(L'|');
-    if (bar + 1 == entry.size()) {
-      const std::wstring key = entry.substr(0, bar + 1);
-      int values = 0;
-      for (auto it = before.registry.lower_bound(key); it != before.registry.end() && it->first.rfind(key, 0) == 0;
-           ++it) {
-        if (it->first == key) continue;
-        ++values;
-        if (!EntitledToChange(SnapshotChange{it->first, false}, vendorCodes, before)) return false;
-      }
-      return values > 0;
-    }
-    return false;
-  }
-
   // Sweeps every distinct call of the run; returns the number of runs and
   // adds a failure for every run that broke a promise.
   static void Sweep(const std::wstring& arguments, bool dryRun) {
@@ -221,6 +157,9 @@ class FaultSweep : public ::testing::Test {
     auto pristine = sim::SimMachine::Load(pristine_->path() / "demo", &error);
     ASSERT_TRUE(pristine) << error;
     const auto vendorCodes = VendorCodes(*pristine);
+    const std::vector<std::wstring> vendorFolders = {
+        L"C:\\PROGRAM FILES\\ZENTA TECHNOLOGIES", L"C:\\PROGRAM FILES\\ZENTA TECHNOLOGIES INC",
+        L"C:\\PROGRAM FILES\\COMMON FILES\\ZENTA TECHNOLOGIES", L"C:\\TEMP\\ZENTACLEANUP", L"C:\\ZENTACLEANUP"};
     int passed = 0;
     for (const auto& [operation, target] : calls) {
       const sim::FaultRule fault{operation, target, ErrorFor(operation), 1};
@@ -243,9 +182,10 @@ class FaultSweep : public ::testing::Test {
 
       const auto after = MachineSnapshot::Take(*run.machine);
       for (const auto& change : Differences(run.before, after)) {
-        const bool allowed = dryRun
-                                 ? (change.file && Under(change.what, {L"C:\\TEMP\\ZENTACLEANUP", L"C:\\ZENTACLEANUP"}))
-                                 : EntitledToChange(change, vendorCodes, run.before);
+        const bool allowed =
+            dryRun ? EntitledToChange(change, {}, {L"C:\\TEMP\\ZENTACLEANUP", L"C:\\ZENTACLEANUP"}, run.before) &&
+                         change.file
+                   : EntitledToChange(change, vendorCodes, vendorFolders, run.before);
         EXPECT_TRUE(allowed) << "changed outside what the run may change: " << ToUtf8(change.what);
       }
       const int failuresAfter = ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/sim/installer_layout.h"
 #include "platform/sim/reg_file.h"
 #include "platform/text.h"
 
@@ -26,7 +27,8 @@ MachineSnapshot MachineSnapshot::Take(sim::SimMachine& machine) {
     if (name.rfind("drive_", 0) != 0 || name.size() != 7) continue;
     const std::wstring letter(1, static_cast<wchar_t>(std::toupper(name[6])));
     for (auto it = fs::recursive_directory_iterator(drive.path()); it != fs::recursive_directory_iterator(); ++it) {
-      const std::wstring windows = Upper(letter + L":\\" + FromUtf8(fs::relative(it->path(), drive.path()).string()));
+      const std::wstring windows =
+          Upper(letter + L":\\" + FromUtf8(it->path().lexically_relative(drive.path()).string()));
       std::wstring path = windows;
       for (auto& c : path) {
         if (c == L'/') c = L'\\';
@@ -91,6 +93,69 @@ std::vector<SnapshotChange> Differences(const MachineSnapshot& before, const Mac
   compare(before.files, after.files, true);
   compare(before.registry, after.registry, false);
   return changes;
+}
+
+std::vector<std::wstring> VendorCodes(sim::SimMachine& machine) {
+  std::vector<std::wstring> codes;
+  std::wstring code;
+  for (std::uint32_t i = 0; machine.installer().EnumProducts(i, &code) == 0; ++i) {
+    std::wstring publisher;
+    if (machine.installer().GetProductInfo(code, L"Publisher", 260, &publisher) == 0 &&
+        ToLowerAscii(publisher).find(L"zenta technologies") != std::wstring::npos) {
+      codes.push_back(Upper(code));
+      codes.push_back(Upper(sim::msilayout::PackGuid(code)));
+    }
+  }
+  return codes;
+}
+
+bool EntitledToChange(const SnapshotChange& change, const std::vector<std::wstring>& vendorCodes,
+                      const std::vector<std::wstring>& vendorFolders, const MachineSnapshot& before) {
+  auto under = [](const std::wstring& path, const std::wstring& prefix) { return path.rfind(prefix, 0) == 0; };
+  if (change.file) {
+    for (const auto& folder : vendorFolders) {
+      if (under(change.what, folder)) return true;
+    }
+    return false;
+  }
+  const std::wstring& entry = change.what;
+  for (const auto& code : vendorCodes) {
+    if (entry.find(code) != std::wstring::npos) return true;
+  }
+  if (entry.find(L"\\SHAREDDLLS|\"") != std::wstring::npos) {
+    // The value's name as the registry text writes it: backslashes doubled.
+    const std::wstring name = entry.substr(entry.find(L"|\"") + 2);
+    for (const auto& folder : vendorFolders) {
+      std::wstring escaped;
+      for (wchar_t c : folder) {
+        escaped += c;
+        if (c == L'\\') escaped += c;
+      }
+      if (under(name, escaped + L"\\\\")) return true;
+    }
+    return false;
+  }
+  for (const wchar_t* part :
+       {L"\\ZENTA TECHNOLOGIES", L"\\BLACK ICE SOFTWARE", L"\\PRINTERS\\ZENTA QUILLO PRINT CAPTURE",
+        L"\\MONITORS\\ICE MONITOR E", L"\\ZENTA PRINT CAPTURE DRIVER", L"\\PRINT PROCESSORS\\EMF PRINT PROCESSOR",
+        L"SESSION MANAGER|\"PENDINGFILERENAMEOPERATIONS\""}) {
+    if (entry.find(part) != std::wstring::npos) return true;
+  }
+  // A key (a component's, an upgrade code's) whose values were all the
+  // vendor's goes with them.
+  const auto bar = entry.find(L'|');
+  if (bar + 1 == entry.size()) {
+    const std::wstring key = entry.substr(0, bar + 1);
+    int values = 0;
+    for (auto it = before.registry.lower_bound(key); it != before.registry.end() && it->first.rfind(key, 0) == 0;
+         ++it) {
+      if (it->first == key) continue;
+      ++values;
+      if (!EntitledToChange(SnapshotChange{it->first, false}, vendorCodes, vendorFolders, before)) return false;
+    }
+    return values > 0;
+  }
+  return false;
 }
 
 }  // namespace zc::test

@@ -30,4 +30,14 @@ struct SnapshotChange {
 // Every entry that differs between the two snapshots.
 std::vector<SnapshotChange> Differences(const MachineSnapshot& before, const MachineSnapshot& after);
 
+// The vendor's product codes, braced and packed, as the machine holds them.
+std::vector<std::wstring> VendorCodes(sim::SimMachine& machine);
+
+// What a removal of the vendor's products may change: files under
+// `vendorFolders` (upper-cased Windows paths, also the SharedDlls values of
+// files there), the registrations of `vendorCodes`, the vendor's keys and
+// its printer pieces, and a key whose values were all such.
+bool EntitledToChange(const SnapshotChange& change, const std::vector<std::wstring>& vendorCodes,
+                      const std::vector<std::wstring>& vendorFolders, const MachineSnapshot& before);
+
 }  // namespace zc::test

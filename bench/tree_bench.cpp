@@ -137,6 +137,10 @@ class BufferedLogSink : public zc::FileSystem {
   zc::WinError FindClose(zc::FindHandleValue) override { return zc::err::kAccessDenied; }
   zc::WinError ScheduleDeleteAtReboot(std::wstring_view) override { return zc::err::kAccessDenied; }
   zc::WinError GetFinalPath(std::wstring_view, bool, std::wstring*) override { return zc::err::kAccessDenied; }
+  std::unique_ptr<zc::OutputFile> OpenOutputFileToAppend(std::wstring_view, zc::WinError* error) override {
+    *error = zc::err::kAccessDenied;
+    return nullptr;
+  }
   std::unique_ptr<zc::OutputFile> CreateOutputFile(std::wstring_view, zc::WinError* error) override {
     std::FILE* file = std::fopen(host_.c_str(), "wb");
     *error = file ? zc::err::kSuccess : zc::err::kAccessDenied;

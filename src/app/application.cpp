@@ -1,5 +1,7 @@
 #include "app/application.h"
 
+#include <optional>
+
 #include "app/log_path.h"
 #include "catalogue/families.h"
 #include "ui/resource.h"
@@ -19,6 +21,10 @@ bool VEZEZERidivorOde::InitInstance(std::wstring_view commandLine) {
 
   CCustomCommandLineInfo cmdInfo;
   cmdInfo.ParseCommandLine(commandLine);
+  // A dry run works on the dry-run view from here to its end: whatever its
+  // steps do, nothing of the machine changes.
+  std::optional<DryRunView::Scope> dryRun;
+  if (cmdInfo.m_bDryRun) dryRun.emplace(m_dryRunView);
 
   m_bSilent = false;
   m_bRebootRequired = false;
@@ -31,6 +37,10 @@ bool VEZEZERidivorOde::InitInstance(std::wstring_view commandLine) {
   if (cmdInfo.m_bHelp) {
     ShowCommandLineHelp(m_platform.ui);
     m_log.Close();
+    return false;
+  }
+  if (!cmdInfo.m_unknownArguments.empty()) {
+    RefuseCommandLine(cmdInfo);
     return false;
   }
 
@@ -49,6 +59,18 @@ bool VEZEZERidivorOde::InitInstance(std::wstring_view commandLine) {
   RunDialogLoop(cmdInfo, showBasic, showCustom);
   EndRun();
   return false;
+}
+
+// A command line with an argument that is no option does nothing: a typo
+// (-dryrn, --dryrun) must not turn a dry run into a removal, nor a
+// misspelt family option into dialogs that a deployment waits on forever.
+void VEZEZERidivorOde::RefuseCommandLine(const CCustomCommandLineInfo& cmdInfo) {
+  for (const auto& argument : cmdInfo.m_unknownArguments) {
+    m_log << L"Unknown command line option: " << argument << eol;
+  }
+  if (!cmdInfo.SelectsSilentFlow()) ShowCommandLineHelp(m_platform.ui);
+  m_bInvalidCommandLine = true;
+  m_log.Close();
 }
 
 void VEZEZERidivorOde::OpenLog(const CCustomCommandLineInfo& cmdInfo, const LocalTime& startTime,
@@ -183,7 +205,10 @@ void VEZEZERidivorOde::BasicModeAction(const CZENTACleanupDlg& dialog, int endCo
   const bool dryRun = endCode == IDC_DRY_RUN;
   auto& ui = m_platform.ui;
 
+  // The Dry Run button works on the dry-run view for the whole action.
+  std::optional<DryRunView::Scope> dryRunScope;
   if (dryRun) {
+    dryRunScope.emplace(m_dryRunView);
     m_bSilent = true;
     m_log << eol << L"*****Performing Dry Run for " << name << eol << eol;
   } else if (ui.ShowMessageBox(L"Are you sure you want to clean " + name + L" from your system?", L"Clean Confirmation",
@@ -193,7 +218,9 @@ void VEZEZERidivorOde::BasicModeAction(const CZENTACleanupDlg& dialog, int endCo
 
   bool result = true;
   if (limited) {
-    CustomClean(name, true, true);
+    // A product may be named exactly like a family: the Dry Run button then
+    // lists that family, and only Remove cleans it.
+    CustomClean(name, !dryRun, !dryRun);
   } else {
     result = RunRemoval(folder && !dryRun, !dryRun, index == 0 ? -2 : index - 1);
   }
@@ -239,11 +266,22 @@ void VEZEZERidivorOde::EndRun() {
         m_bRestartDeclined = true;
       }
     }
-    if (restart) {
+    // A restart that cannot be requested is said to be so, not announced.
+    const WinError unavailable = restart ? CheckRestartPrivilege(m_platform.power) : err::kSuccess;
+    if (restart && unavailable != err::kSuccess) {
+      m_log << eol << eol << "*** A system reboot is required but could not be triggered (error " << unavailable
+            << ") ***";
+    } else if (restart) {
       m_log << eol << eol << "*** A system reboot will be triggered ***" << eol
             << "*** Exiting the ZENTA Cleanup Tool Application ***";
       m_log.Close();
       RestartSystem();
+      if (!m_bRestartInitiated && m_log.OpenToAppend(m_platform.fs, m_strLogPath)) {
+        // Windows refused the request after the log was closed for it.
+        m_log << eol
+              << "*** The system reboot could not be triggered: restart the computer to complete the cleanup ***";
+        m_log.Close();
+      }
       return;
     }
   }
@@ -252,6 +290,7 @@ void VEZEZERidivorOde::EndRun() {
 }
 
 int VEZEZERidivorOde::ExitStatus() const {
+  if (m_bInvalidCommandLine) return exitstatus::kInvalidCommandLine;
   if (m_bAnyRefusal) return exitstatus::kRefused;
   if (m_bAnyInstallInProgress) return exitstatus::kInstallInProgress;
   if (m_bAnyUninstallFailure) return exitstatus::kUninstallFailed;

@@ -24,6 +24,8 @@ inline constexpr int kInstallInProgress = 1618;
 inline constexpr int kUninstallFailed = 1603;
 inline constexpr int kRestartInitiated = 1641;
 inline constexpr int kRestartRequired = 3010;
+// Windows Installer's "invalid command line": an argument that is no option.
+inline constexpr int kInvalidCommandLine = 1639;
 }  // namespace exitstatus
 
 class VEZEZERidivorOde {
@@ -127,17 +129,29 @@ class VEZEZERidivorOde {
   bool m_bAnyInstallInProgress = false;
   bool m_bRestartInitiated = false;
   bool m_bRestartDeclined = false;
+  bool m_bInvalidCommandLine = false;
+  // Why the last uninstall's exit code could not be read; 0 when it was.
+  WinError m_lastExitCodeError = 0;
 
  private:
   void OpenLog(const CCustomCommandLineInfo& cmdInfo, const LocalTime& startTime, const std::wstring& baseName);
+  void RefuseCommandLine(const CCustomCommandLineInfo& cmdInfo);
   void RunSilentFlow(const CCustomCommandLineInfo& cmdInfo);
   void RunDialogLoop(const CCustomCommandLineInfo& cmdInfo, bool showBasic, bool showCustom);
   void BasicModeAction(const CZENTACleanupDlg& dialog, int endCode, bool limited, bool folder);
   void CustomModeAction(const CProductVersion& dialog, bool& showBasic);
-  // Starts a program and waits for it; false with the start error when it
-  // cannot be started.
+  // How a program that the tool ran ended.
+  struct ProcessOutcome {
+    WinError startError = 0;     // CreateProcess's error; 0 when it started
+    WinError exitCodeError = 0;  // 0 when the exit code was read
+    std::uint32_t exitCode = 0;
+  };
+  // Starts a program and waits for it; false when it cannot be started.
   bool RunProcess(const std::wstring& applicationName, const std::wstring& commandLine, std::uint32_t timeout,
-                  std::uint32_t* exitCode, WinError* startError);
+                  ProcessOutcome* outcome, bool readExitCode);
+  // Whether the last uninstall's exit code could not be read.
+  bool LastUninstallEndedUnknown() const;
+  void LogMsiZapSkipped();
   bool RefuseProduct(const InstalledProduct& product, const std::vector<const wchar_t*>& firstRemove);
   bool RemoveLink(const ScopeGuard::Permit& tree, const std::wstring& path, std::uint32_t attributes, bool remove);
   bool RemoveEntry(const ScopeGuard::Permit& tree, const std::wstring& path, const std::uint32_t* attributes,

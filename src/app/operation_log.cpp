@@ -24,6 +24,14 @@ bool OperationLog::Open(FileSystem& fs, std::wstring_view path) {
   return file_ != nullptr;
 }
 
+bool OperationLog::OpenToAppend(FileSystem& fs, std::wstring_view path) {
+  Close();
+  WinError error = 0;
+  file_ = fs.OpenOutputFileToAppend(path, &error);
+  state_ = file_ ? State::kOpen : State::kClosed;
+  return file_ != nullptr;
+}
+
 void OperationLog::Close() {
   if (file_) file_->Flush();
   file_.reset();

@@ -29,6 +29,8 @@ class OperationLog {
   // Creates or truncates the file. False when it cannot be opened; the log
   // then stays closed and drops every write.
   bool Open(FileSystem& fs, std::wstring_view path);
+  // Opens the file again after it was closed, to add to its end.
+  bool OpenToAppend(FileSystem& fs, std::wstring_view path);
   void Close();
   bool is_open() const { return state_ == State::kOpen; }
   State state() const { return state_; }

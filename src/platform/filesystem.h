@@ -73,6 +73,9 @@ class FileSystem {
   // CreateFileW(GENERIC_WRITE, share read/write/delete, CREATE_ALWAYS):
   // created if missing, truncated if present.
   virtual std::unique_ptr<OutputFile> CreateOutputFile(std::wstring_view path, WinError* error) = 0;
+  // The same, for an existing file whose end the writes are added to
+  // (OPEN_EXISTING with FILE_APPEND_DATA).
+  virtual std::unique_ptr<OutputFile> OpenOutputFileToAppend(std::wstring_view path, WinError* error) = 0;
 };
 
 struct FindHandleTraits {

@@ -30,6 +30,9 @@ class ProxyFileSystem : public FileSystem {
   std::unique_ptr<OutputFile> CreateOutputFile(std::wstring_view path, WinError* error) override {
     return target_.CreateOutputFile(path, error);
   }
+  std::unique_ptr<OutputFile> OpenOutputFileToAppend(std::wstring_view path, WinError* error) override {
+    return target_.OpenOutputFileToAppend(path, error);
+  }
 
  private:
   FileSystem& target_;

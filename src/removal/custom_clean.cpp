@@ -1,5 +1,6 @@
 // The custom clean of one whole product family, by its label.
 #include <cstdio>
+#include <optional>
 
 #include "app/application.h"
 #include "system/black_ice_uninstaller.h"
@@ -31,6 +32,9 @@ void VEZEZERidivorOde::RemovePrintCaptureDriver(bool dryRun) {
 }
 
 bool VEZEZERidivorOde::CustomClean(const std::wstring& familyLabel, bool applyFolderCleanup, bool remove) {
+  // Listing only: on the dry-run view, whoever called.
+  std::optional<DryRunView::Scope> dryRun;
+  if (!remove) dryRun.emplace(m_dryRunView);
   const std::wstring timestamp = StepTimestamp();
 
   struct Family {
@@ -62,13 +66,23 @@ bool VEZEZERidivorOde::CustomClean(const std::wstring& familyLabel, bool applyFo
 
   // Copies: a step below may rebuild nothing, but the walk must not depend on it.
   const std::vector<std::wstring> codes = *family->codes;
+  // MSIZap clears what registration the uninstall left; after an uninstall
+  // whose end is not known it would clear a product that may still be there.
+  auto zap = [&](const std::wstring& code) {
+    if (LastUninstallEndedUnknown()) {
+      LogMsiZapSkipped();
+    } else {
+      RunMsiZap(code);
+    }
+  };
   auto walk = [&](const std::wstring& extraProperties, bool restartSpooler) {
     for (const auto& code : codes) {
+      m_lastExitCodeError = err::kSuccess;
       if (IsProductRegistered(code)) {
         if (restartSpooler) ServiceControl(m_log, m_platform.services, m_platform.system).Restart(L"Spooler");
         RunMsiUninstall(code, extraProperties);
       }
-      RunMsiZap(code);
+      zap(code);
     }
   };
 
@@ -91,11 +105,12 @@ bool VEZEZERidivorOde::CustomClean(const std::wstring& familyLabel, bool applyFo
     if (remove) walk(L"UPGRADINGPRODUCTCODE=1", false);
   } else if (label == L"ZENTA Tavlo Software") {
     for (const auto& code : codes) {
+      m_lastExitCodeError = err::kSuccess;
       if (IsProductRegistered(code)) {
         RemovePrintCaptureDriver(!remove);
         if (remove) RunMsiUninstall(code, L"");
       }
-      if (remove) RunMsiZap(code);
+      if (remove) zap(code);
     }
   } else if (label == L"Quorix/Teviro") {
     if (remove) walk(L"", true);

@@ -1,5 +1,7 @@
 // The removal run: one product or all of them, in dependency order, with
 // their folders, shared-DLL references and the closing clean-up.
+#include <optional>
+
 #include "app/application.h"
 #include "removal/side_by_side.h"
 
@@ -27,6 +29,9 @@ bool VEZEZERidivorOde::RefuseProduct(const InstalledProduct& product, const std:
 }
 
 bool VEZEZERidivorOde::RunRemoval(bool removeFolders, bool remove, int productIndex) {
+  // Listing only: on the dry-run view, whoever called.
+  std::optional<DryRunView::Scope> dryRun;
+  if (!remove) dryRun.emplace(m_dryRunView);
   m_nLastExitCode = -1;
   int folderAnswer = kNotAsked;
   const bool allProducts = productIndex == -2;
@@ -44,6 +49,7 @@ bool VEZEZERidivorOde::RunRemoval(bool removeFolders, bool remove, int productIn
     InstalledProduct& product = m_installedProducts[i];
     const std::wstring& name = product.m_strName;
     m_log << eol << StepTimestamp() << L"Cleaning up " << name << eol;
+    m_lastExitCodeError = err::kSuccess;
 
     if (!IsProductRegistered(product.m_strProductCode)) {
       m_log << "Did not execute the uninstall for this product" << eol;
@@ -80,7 +86,10 @@ bool VEZEZERidivorOde::RunRemoval(bool removeFolders, bool remove, int productIn
         }
       }
       if (uninstall) {
-        if (m_nLastExitCode == 0) {
+        if (LastUninstallEndedUnknown()) {
+          m_log << "MSI uninstall operation failed: the exit code of the uninstall could not be read (error "
+                << m_lastExitCodeError << ")" << eol;
+        } else if (m_nLastExitCode == 0) {
           m_log << "An MSI uninstall operation was performed successfully" << eol;
         } else {
           m_log << "MSI uninstall operation failed with error code: " << static_cast<std::uint32_t>(m_nLastExitCode)
@@ -90,8 +99,11 @@ bool VEZEZERidivorOde::RunRemoval(bool removeFolders, bool remove, int productIn
     }
 
     if (remove) {
-      RunMsiZap(product.m_strProductCode);
-      m_log << "The MSIZAP Tool was run to cleanup left over MSI entries." << eol;
+      if (LastUninstallEndedUnknown()) {
+        LogMsiZapSkipped();
+      } else if (RunMsiZap(product.m_strProductCode)) {
+        m_log << "The MSIZAP Tool was run to cleanup left over MSI entries." << eol;
+      }
       if (Contains(name, L"Quillo")) m_bQuilloNewerFound = false;
       if (Contains(name, L"Corvel Teacher")) m_bCorvelTeacherNewerFound = false;
       if (Contains(name, L"Quorix")) m_bQuorixNewerFound = false;

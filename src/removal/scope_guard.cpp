@@ -1,5 +1,6 @@
 #include "removal/scope_guard.h"
 
+#include "platform/slips.h"
 #include "platform/text.h"
 #include "platform/win_path.h"
 
@@ -243,34 +244,35 @@ bool ScopeGuard::PassesOver(const Permit& tree, std::wstring_view path) const {
   return false;
 }
 
-WinError ScopeGuard::Slip() {
+WinError ScopeGuard::Slip(std::string_view call, std::wstring_view path) {
   ++slips_;
+  ReportSlip(std::string("scope guard refused ") + std::string(call) + " without a permit", path);
   return err::kAccessDenied;
 }
 
 WinError ScopeGuard::DeleteFile(const Permit& permit, std::wstring_view path) {
-  if (!Covers(permit, path, true) || PassesOver(permit, path)) return Slip();
+  if (!Covers(permit, path, true) || PassesOver(permit, path)) return Slip("DeleteFile", path);
   return fs_.DeleteFileAt(path);
 }
 
 WinError ScopeGuard::RemoveFolder(const Permit& permit, std::wstring_view path) {
-  if (!Covers(permit, path, true)) return Slip();
+  if (!Covers(permit, path, true)) return Slip("RemoveDirectory", path);
   return fs_.RemoveFolder(path);
 }
 
 WinError ScopeGuard::SetAttributes(const Permit& permit, std::wstring_view path, std::uint32_t attributes) {
-  if (!Covers(permit, path, true) || PassesOver(permit, path)) return Slip();
+  if (!Covers(permit, path, true) || PassesOver(permit, path)) return Slip("SetFileAttributes", path);
   return fs_.SetAttributes(path, attributes);
 }
 
 WinError ScopeGuard::ScheduleDeleteAtReboot(const Permit& permit, std::wstring_view path) {
-  if (!Covers(permit, path, true)) return Slip();
+  if (!Covers(permit, path, true)) return Slip("MoveFileEx", path);
   return fs_.ScheduleDeleteAtReboot(path);
 }
 
 WinError ScopeGuard::DeleteSharedDllsValue(Registry& registry, HKey key, std::wstring_view folder,
                                            std::wstring_view name) {
-  if (!PermitsSharedDllsValue(folder, name)) return Slip();
+  if (!PermitsSharedDllsValue(folder, name)) return Slip("RegDeleteValue", name);
   return registry.DeleteValue(key, name);
 }
 

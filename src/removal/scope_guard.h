@@ -95,7 +95,7 @@ class ScopeGuard {
   bool FolderIsProtected(std::wstring_view path) const;
   bool FileIsProtected(std::wstring_view path) const;
   bool Covers(const Permit& permit, std::wstring_view path, bool treeItselfToo) const;
-  WinError Slip();
+  WinError Slip(std::string_view call, std::wstring_view path);
 
   FileSystem& fs_;
   std::wstring currentDirectory_;

@@ -11,4 +11,12 @@ bool RequestSystemRestart(Power& power) {
   return true;
 }
 
+WinError CheckRestartPrivilege(Power& power) {
+  UniqueToken token(power);
+  if (const WinError error = power.OpenProcessTokenHandle(token.put())) return error;
+  if (const WinError error = power.SetShutdownPrivilege(token.get(), true)) return error;
+  power.SetShutdownPrivilege(token.get(), false);
+  return err::kSuccess;
+}
+
 }  // namespace zc

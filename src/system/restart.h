@@ -10,4 +10,9 @@ namespace zc {
 // True when the request was accepted; nothing is reported either way.
 bool RequestSystemRestart(Power& power);
 
+// Whether this process may request a restart: 0 when the shutdown privilege
+// can be enabled (it is disabled again), else the error that stops it (1300
+// when the account does not hold it).
+WinError CheckRestartPrivilege(Power& power);
+
 }  // namespace zc

@@ -57,9 +57,11 @@ std::int32_t ServiceControl::Start(const std::wstring& name) {
   }
   if (const WinError error = m_services.StartServiceAt(service.get())) {
     m_log << "Failed to start service with error: " << error << eol;
+    if (error == err::kServiceAlreadyRunning) m_stateAfter = svcstate::kRunning;
     return static_cast<std::int32_t>(error);
   }
   const std::uint32_t state = WaitForState(service.get(), svcstate::kRunning);
+  m_stateAfter = state;
   if (state == svcstate::kRunning) return 0;
   m_log << "...timeout waiting for service to start" << eol;
   return static_cast<std::int32_t>(state);
@@ -73,17 +75,27 @@ std::int32_t ServiceControl::Stop(const std::wstring& name) {
     return error;
   }
   const std::uint32_t current = GetServiceState(service.get());
+  m_stateBefore = m_stateAfter = current;
+  std::uint32_t state = current;
   if (current == svcstate::kStopped || current == svcstate::kStopPending) {
     m_log << L"Cannot stop service as it is in a stopped state already: " << GetStateName(current) << eol;
-    return 0;
+    if (current == svcstate::kStopped) return 0;
+    // A stop under way is waited for, so that a start after it finds the
+    // service stopped rather than failing on it.
+    state = WaitForState(service.get(), svcstate::kStopped);
+  } else {
+    std::uint32_t reported = 0;
+    if (const WinError error = m_services.StopServiceAt(service.get(), &reported)) {
+      m_log << "Failed to stop service with error: " << error << eol;
+      return static_cast<std::int32_t>(error);
+    }
+    if (reported == svcstate::kStopped) {
+      m_stateAfter = svcstate::kStopped;
+      return 0;
+    }
+    state = WaitForState(service.get(), svcstate::kStopped);
   }
-  std::uint32_t reported = 0;
-  if (const WinError error = m_services.StopServiceAt(service.get(), &reported)) {
-    m_log << "Failed to stop service with error: " << error << eol;
-    return static_cast<std::int32_t>(error);
-  }
-  if (reported == svcstate::kStopped) return 0;
-  const std::uint32_t state = WaitForState(service.get(), svcstate::kStopped);
+  m_stateAfter = state;
   if (state == svcstate::kStopped) return 0;
   m_log << "...timeout waiting for service to stop" << eol;
   return static_cast<std::int32_t>(state);
@@ -91,8 +103,19 @@ std::int32_t ServiceControl::Stop(const std::wstring& name) {
 
 std::int32_t ServiceControl::Restart(const std::wstring& name) {
   m_log << L"Restarting service: " << name << eol;
-  if (const std::int32_t result = Stop(name)) return result;
-  return Start(name);
+  m_stateBefore = m_stateAfter = 0;
+  std::int32_t result = Stop(name);
+  const std::uint32_t before = m_stateBefore;
+  if (result == 0) result = Start(name);
+  // A service that ran before the restart and does not run after it (a
+  // stop that never ended, a start that failed) is told, not left unsaid:
+  // for the spooler it means no printing until someone starts it.
+  const bool ranBefore = before != 0 && before != svcstate::kStopped;
+  if (ranBefore && m_stateAfter != svcstate::kRunning) {
+    m_log << L"The service " << name << L" was running before the restart and is not running now: "
+          << GetStateName(m_stateAfter) << eol;
+  }
+  return result;
 }
 
 }  // namespace zc

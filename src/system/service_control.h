@@ -37,6 +37,10 @@ class ServiceControl {
   SystemInfo& m_system;
   UniqueScHandle m_hSCManager;
   OperationLog& m_log;
+  // What the last Stop or Start saw of the service: its state before, and
+  // the state it left it in (0 when not known).
+  std::uint32_t m_stateBefore = 0;
+  std::uint32_t m_stateAfter = 0;
 };
 
 }  // namespace zc

@@ -244,7 +244,23 @@ TEST_F(DemoMachineRun, A3010WithoutTheRightToRestartEndsWith3010) {
     m.config().msiexecExitCodes.push_back({L"{7FCC2407-8E64-4EDA-BF80-D03FF8AF5B4F}", 3010});
     m.faults().Add(sim::FaultRule{"AdjustTokenPrivileges", L"*", err::kAccessDenied, -1});
   });
-  EXPECT_TRUE(EndsWith(r.log, kRestartExit));
+  // The log says the restart could not be triggered, never that it will be.
+  EXPECT_FALSE(Has(r.log, "A system reboot will be triggered"));
+  EXPECT_TRUE(EndsWith(
+      r.log, "\r\n\r\n*** A system reboot is required but could not be triggered (error 5) ***\r\n\r\n" + kExit))
+      << r.log;
+  EXPECT_EQ(r.exitStatus, exitstatus::kRestartRequired);
+}
+
+TEST_F(DemoMachineRun, ARestartThatWindowsRefusesIsToldAfterTheClosedLog) {
+  const DemoRun r = Run(L"-all", [](sim::SimMachine& m) {
+    m.config().msiexecExitCodes.push_back({L"{7FCC2407-8E64-4EDA-BF80-D03FF8AF5B4F}", 3010});
+    m.faults().Add(sim::FaultRule{"InitiateSystemShutdown", L"*", 1115, -1});
+  });
+  EXPECT_TRUE(EndsWith(r.log, kRestartExit +
+                                  "\r\n*** The system reboot could not be triggered: restart the computer to complete "
+                                  "the cleanup ***"))
+      << r.log;
   EXPECT_EQ(r.exitStatus, exitstatus::kRestartRequired);
 }
 

@@ -48,7 +48,7 @@ class RemovalRun : public ::testing::Test {
     const std::string code = Str(s.code);
     return "\r\n" + kStamp + "Cleaning up " + Str(s.name) + "\r\n\r\nSuccessfully Executed Command:  MsiExec.exe /X" +
            code + "  REBOOT=ReallySuppress /qn\r\nAn MSI uninstall operation was performed successfully\r\n" +
-           "\r\nRunning MSI Zap Command: C:\\Tools\\MSIZap.exe TWG! " + code +
+           "\r\nRunning MSI Zap Command: \"C:\\Tools\\MSIZap.exe\" TWG! " + code +
            "\r\nThe MSIZAP Tool was run to cleanup left over MSI entries.\r\n";
   }
   void AllFlags() {
@@ -169,7 +169,7 @@ TEST_F(RemovalRun, AnUnregisteredProductGetsItsLineAndStillMsiZap) {
   EXPECT_EQ(
       e.Log().rfind("\r\n" + kStamp + "Cleaning up Quillo Software 10.8\r\n" +
                         "Did not execute the uninstall for this product\r\n"
-                        "\r\nRunning MSI Zap Command: C:\\Tools\\MSIZap.exe TWG! "
+                        "\r\nRunning MSI Zap Command: \"C:\\Tools\\MSIZap.exe\" TWG! "
                         "{99999999-9999-4999-8999-999999999999}"
                         "\r\nThe MSIZAP Tool was run to cleanup left over MSI entries.\r\n"
                         "\r\n\r\n" +

@@ -100,18 +100,30 @@ TEST(RunMsiZap, RunsTheFileInTheCurrentDirectoryAndRemovesTheRegistration) {
   e.m.machine().msi().Register(VendorProduct(kCode, L"Quillo Software 10.8", kFolder));
   EXPECT_TRUE(e.app.RunMsiZap(kCode));
   EXPECT_EQ(LastRun(e.m).applicationName, L"C:\\Tools\\MSIZap.exe");
-  EXPECT_EQ(LastRun(e.m).commandLine, L"C:\\Tools\\MSIZap.exe TWG! " + kCode);
-  EXPECT_EQ(e.Log(), "\r\nRunning MSI Zap Command: C:\\Tools\\MSIZap.exe TWG! " + ToLogBytes(kCode) + "\r\n");
+  // Quoted, so that MSIZap reads its own path as one argument.
+  EXPECT_EQ(LastRun(e.m).commandLine, L"\"C:\\Tools\\MSIZap.exe\" TWG! " + kCode);
+  EXPECT_EQ(e.Log(), "\r\nRunning MSI Zap Command: \"C:\\Tools\\MSIZap.exe\" TWG! " + ToLogBytes(kCode) + "\r\n");
   EXPECT_FALSE(e.app.IsProductRegistered(kCode));
   // Files stay: MSIZap only takes registration away.
   EXPECT_TRUE(e.m.Exists(kFolder + L"main.exe"));
 }
 
-TEST(RunMsiZap, MissingMsiZapWritesNothing) {
+// A missing MSIZap is said to be missing, with the path it was looked for
+// at: the left-over registration was not cleaned.
+TEST(RunMsiZap, AMissingMsiZapIsToldWithItsPath) {
   Engine e;
   std::filesystem::remove(e.m.Host(L"C:\\Tools\\MSIZap.exe"));
   EXPECT_FALSE(e.app.RunMsiZap(kCode));
-  EXPECT_EQ(e.Log(), "");
+  EXPECT_EQ(e.Log(),
+            "The MSIZAP Tool was not found at C:\\Tools\\MSIZap.exe: left over MSI entries were not cleaned up.\r\n");
+  // Any other reason it cannot start is told with its error.
+  e.m.WriteFile(L"C:\\Tools\\MSIZap.exe", "MZ");
+  e.m.machine().faults().Add(sim::FaultRule{"CreateProcess", L"*", err::kAccessDenied, 1});
+  const std::string before = e.Log();
+  EXPECT_FALSE(e.app.RunMsiZap(kCode));
+  EXPECT_EQ(e.Log().substr(before.size()),
+            "The MSIZAP Tool could not be started from C:\\Tools\\MSIZap.exe (error 5): left over MSI entries were "
+            "not cleaned up.\r\n");
 }
 
 TEST(RunMsiZap, ADriveRootGetsNoSecondBackslash) {
@@ -121,7 +133,7 @@ TEST(RunMsiZap, ADriveRootGetsNoSecondBackslash) {
   e.m.WriteFile(L"C:\\MSIZap.exe", "MZ");
   EXPECT_EQ(e.app.GetMsiZapPath(), L"C:\\MSIZap.exe");
   EXPECT_TRUE(e.app.RunMsiZap(kCode));
-  EXPECT_EQ(e.Log(), "\r\nRunning MSI Zap Command: C:\\MSIZap.exe TWG! " + ToLogBytes(kCode) + "\r\n");
+  EXPECT_EQ(e.Log(), "\r\nRunning MSI Zap Command: \"C:\\MSIZap.exe\" TWG! " + ToLogBytes(kCode) + "\r\n");
 }
 
 TEST(RunMsiZap, ABlankInTheCurrentDirectoryCannotRunAnotherProgram) {
@@ -133,14 +145,17 @@ TEST(RunMsiZap, ABlankInTheCurrentDirectoryCannotRunAnotherProgram) {
   EXPECT_TRUE(e.app.RunMsiZap(kCode));
   EXPECT_EQ(LastRun(e.m).applicationName, L"C:\\Program Files\\Tools\\MSIZap.exe");
   EXPECT_EQ(LastRun(e.m).program, L"msizap");
-  EXPECT_EQ(LastRun(e.m).commandLine, L"C:\\Program Files\\Tools\\MSIZap.exe TWG! " + kCode);
+  EXPECT_EQ(LastRun(e.m).commandLine, L"\"C:\\Program Files\\Tools\\MSIZap.exe\" TWG! " + kCode);
+  // MSIZap reads the product code as its second argument, not a piece of its own path.
+  EXPECT_FALSE(e.app.IsProductRegistered(kCode));
 }
 
 TEST(RunMsiZap, AnUnreadableCurrentDirectoryIsReportedOnce) {
   Engine e;
   e.m.machine().faults().Add(sim::FaultRule{"GetCurrentDirectory", L"*", err::kAccessDenied, -1});
   EXPECT_FALSE(e.app.RunMsiZap(kCode));
-  EXPECT_EQ(e.Log(), "GetCurrentDirectory failed with error code: 5\r\n");
+  EXPECT_EQ(e.Log(), CrLf({"GetCurrentDirectory failed with error code: 5",
+                           "The MSIZAP Tool could not be located: left over MSI entries were not cleaned up.", ""}));
   EXPECT_TRUE(e.m.machine().processes().runs().empty());
 }
 

@@ -205,7 +205,7 @@ TEST(SilentFlows, OptionsThatSelectNothingSilentLeadToTheDialogs) {
                                            L"DiscoverInstalledProducts(zenta technologies)"};
   const std::vector<std::wstring> custom = {L"BuildProductCodeLists(true)", L"BuildProductCodeLists(true)"};
   for (const auto& [args, expected] : std::vector<std::pair<std::wstring, std::vector<std::wstring>>>{
-           {L"", basic}, {L"-folder", basic}, {L"-driver", basic}, {L"-limited", custom}}) {
+           {L"", basic}, {L"-folder", basic}, {L"-limited", custom}}) {
     ScenarioMachine m;
     RecordingApp app(m.machine().platform());
     RunTool(m, args, &app);
@@ -213,6 +213,64 @@ TEST(SilentFlows, OptionsThatSelectNothingSilentLeadToTheDialogs) {
     EXPECT_EQ(m.machine().ui().dialogs().size(), 1u) << args;  // no answers: the dialog is cancelled
     EXPECT_TRUE(m.machine().ui().commonControlsInitialised());
   }
+}
+
+// An argument that is no option refuses the whole run: a typo never turns
+// a dry run into a removal, nor a misspelt family into dialogs that an
+// unattended deployment waits on forever.
+TEST(UnknownOptions, RefuseTheRunWithALineForEachAndStatus1639) {
+  struct Form {
+    const wchar_t* args;
+    std::vector<std::string> unknown;
+    bool silent;  // a silent option was given: no help box
+  };
+  for (const auto& form : std::vector<Form>{
+           {L"-all -dryrn", {"-dryrn"}, true},
+           {L"-all --dryrun", {"--dryrun"}, true},
+           {L"-all -dry", {"-dry"}, true},
+           {L"/ALL /Folder now", {"now"}, true},
+           {L"-all -", {"-"}, true},
+           {L"-driver", {"-driver"}, false},
+           {L"-folder -limted -x", {"-limted", "-x"}, false},
+       }) {
+    SCOPED_TRACE(ToUtf8(form.args));
+    ScenarioMachine m;
+    RecordingApp app(m.machine().platform());
+    const auto r = RunTool(m, form.args, &app);
+    EXPECT_EQ(r.exitStatus, 1639);
+    std::vector<std::string> lines = {kStart, ""};
+    for (const auto& arg : form.unknown) lines.push_back("Unknown command line option: " + arg);
+    lines.push_back("");
+    EXPECT_EQ(r.log, CrLf(lines));
+    EXPECT_EQ(app.calls, std::vector<std::wstring>{L"BuildProductCodeLists(true)"});
+    EXPECT_TRUE(m.machine().ui().dialogs().empty());
+    EXPECT_EQ(m.machine().ui().shown().size(), form.silent ? 0u : 1u);
+    if (!form.silent && !m.machine().ui().shown().empty()) {
+      EXPECT_EQ(m.machine().ui().shown()[0].caption, L"ZENTA Cleanup Tool Help");
+    }
+  }
+  // What follows -log is its value, whatever it looks like; -help keeps its way.
+  ScenarioMachine m;
+  EXPECT_EQ(RunTool(m, L"-dryrun -log -weird.log").exitStatus, 0);
+  ScenarioMachine h;
+  EXPECT_EQ(RunTool(h, L"-help -bogus").exitStatus, 0);
+}
+
+// A real run with the same typo changes nothing on the machine.
+TEST(UnknownOptions, ATypoInARemovalChangesNothing) {
+  ScenarioMachine m;
+  m.WriteFile(L"C:\\Program Files\\ZENTA Technologies\\ZENTA Vexil\\Vexil.exe", "MZ");
+  sim::ProductSpec spec;
+  spec.productCode = L"{7FCC2407-8E64-4EDA-BF80-D03FF8AF5B4F}";
+  spec.name = L"ZENTA Vexil 1.5";
+  spec.publisher = L"ZENTA Technologies Inc";
+  spec.version = L"1.5.0.0";
+  spec.installLocation = L"C:\\Program Files\\ZENTA Technologies\\ZENTA Vexil\\";
+  m.machine().msi().Register(spec);
+  const auto r = RunTool(m, L"-all -folder -dryrn");
+  EXPECT_EQ(r.exitStatus, 1639);
+  EXPECT_TRUE(m.machine().msi().IsRegistered(spec.productCode));
+  EXPECT_EQ(m.ReadFile(L"C:\\Program Files\\ZENTA Technologies\\ZENTA Vexil\\Vexil.exe"), "MZ");
 }
 
 TEST(EndOfRun, SilentRunRestartsWithoutAskingAfterClosingTheLog) {

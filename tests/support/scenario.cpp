@@ -9,6 +9,27 @@ namespace fs = std::filesystem;
 
 namespace zc::test {
 
+namespace {
+
+// A slip of the tool's code (a change in a dry run, a deletion no judgement
+// covers) fails the test that makes it; a test that makes one on purpose
+// catches it with SlipCatcher.
+const bool kSlipsFailTests = [] {
+  SetSlipHandler([](std::string_view what, std::wstring_view target) {
+    ADD_FAILURE() << "slip: " << what << " " << ToUtf8(target);
+  });
+  return true;
+}();
+
+}  // namespace
+
+SlipCatcher::SlipCatcher()
+    : previous_(SetSlipHandler([this](std::string_view what, std::wstring_view target) {
+        slips_.push_back(std::string(what) + " " + ToUtf8(target));
+      })) {}
+
+SlipCatcher::~SlipCatcher() { SetSlipHandler(std::move(previous_)); }
+
 sim::MachineConfig ScenarioMachine::DefaultConfig() {
   sim::MachineConfig config;
   config.clock = kScenarioClock;

@@ -8,6 +8,7 @@
 
 #include "app/application.h"
 #include "platform/sim/machine.h"
+#include "platform/slips.h"
 #include "platform/text.h"
 
 namespace zc::test {
@@ -61,6 +62,20 @@ RunResult RunTool(ScenarioMachine& m, const std::wstring& arguments, App* app = 
   r.exitStatus = app->ExitStatus();
   return r;
 }
+
+// Catches the slips reported while it lives, instead of failing the test.
+class SlipCatcher {
+ public:
+  SlipCatcher();
+  ~SlipCatcher();
+  SlipCatcher(const SlipCatcher&) = delete;
+  SlipCatcher& operator=(const SlipCatcher&) = delete;
+  const std::vector<std::string>& slips() const { return slips_; }
+
+ private:
+  SlipHandler previous_;
+  std::vector<std::string> slips_;
+};
 
 // Joins lines with CR LF, as the log writes them.
 std::string CrLf(const std::vector<std::string>& lines);

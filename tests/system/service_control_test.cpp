@@ -71,8 +71,36 @@ TEST_F(ServiceControlTest, AStopThatTimesOutIsNotFollowedByAStart) {
   EXPECT_EQ(Restart(), 3);
   EXPECT_EQ(Polls(), 61);  // the state read before the stop, then 60 polls
   EXPECT_EQ(m.machine().services().starts(), 0);
+  // It ran before and does not now: the log says so.
   EXPECT_EQ(Log(), CrLf({"Restarting service: Spooler", "Stopping service: Spooler", "...SERVICE_STOP_PENDING",
-                         "...timeout waiting for service to stop", ""}));
+                         "...timeout waiting for service to stop",
+                         "The service Spooler was running before the restart and is not running now: "
+                         "SERVICE_STOP_PENDING",
+                         ""}));
+}
+
+// A restart that finds the service stopping waits for the stop to end and
+// then starts it: a spooler that ran is running again.
+TEST_F(ServiceControlTest, AStopUnderWayIsWaitedForAndTheServiceStartedAgain) {
+  Behave(svcstate::kStopPending, 0, 3);
+  EXPECT_EQ(Restart(), 0);
+  EXPECT_EQ(m.machine().services().starts(), 1);
+  EXPECT_EQ(m.machine().services().StateOf(L"Spooler"), svcstate::kRunning);
+  EXPECT_EQ(Log(), CrLf({"Restarting service: Spooler", "Stopping service: Spooler",
+                         "Cannot stop service as it is in a stopped state already: SERVICE_STOP_PENDING",
+                         "...SERVICE_STOP_PENDING", "...SERVICE_STOPPED", "Starting service: Spooler",
+                         "...SERVICE_RUNNING", ""}));
+}
+
+// A start that fails after a stop leaves the service stopped, and says so.
+TEST_F(ServiceControlTest, AStartThatFailsAfterTheStopIsTold) {
+  Behave(svcstate::kRunning, 0, 0);
+  m.machine().faults().Add(sim::FaultRule{"StartService", L"*", err::kAccessDenied, -1});
+  EXPECT_EQ(Restart(), 5);
+  EXPECT_EQ(Log(),
+            CrLf({"Restarting service: Spooler", "Stopping service: Spooler", "Starting service: Spooler",
+                  "Failed to start service with error: 5",
+                  "The service Spooler was running before the restart and is not running now: SERVICE_STOPPED", ""}));
 }
 
 TEST_F(ServiceControlTest, AStopAnsweredWithStoppedNeedsNoPoll) {

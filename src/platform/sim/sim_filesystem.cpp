@@ -602,6 +602,14 @@ WinError SimFileSystem::ScheduleDeleteAtReboot(std::wstring_view path) {
 }
 
 std::unique_ptr<OutputFile> SimFileSystem::CreateOutputFile(std::wstring_view path, WinError* error) {
+  return OpenOutput(path, false, error);
+}
+
+std::unique_ptr<OutputFile> SimFileSystem::OpenOutputFileToAppend(std::wstring_view path, WinError* error) {
+  return OpenOutput(path, true, error);
+}
+
+std::unique_ptr<OutputFile> SimFileSystem::OpenOutput(std::wstring_view path, bool append, WinError* error) {
   *error = err::kSuccess;
   if (faults_) {
     if (auto e = faults_->Check("CreateFile", path)) {
@@ -611,12 +619,26 @@ std::unique_ptr<OutputFile> SimFileSystem::CreateOutputFile(std::wstring_view pa
   }
   Resolved r;
   const WinError e = Resolve(path, &r);
-  if (e != err::kSuccess && e != err::kFileNotFound) {
+  if (e != err::kSuccess && (e != err::kFileNotFound || append)) {
     *error = e;
     return nullptr;
   }
-  std::error_code ec;
-  if (r.exists) {
+  std::string host = r.host;
+  if (!outputFolder_.empty()) {
+    // The machine cannot be written: what the tool writes goes to a host
+    // file of its own, one for each Windows path.
+    auto known = redirected_.find(r.windows);
+    if (known == redirected_.end()) {
+      if (append) {
+        *error = err::kFileNotFound;
+        return nullptr;
+      }
+      const std::string name = std::to_string(redirected_.size() + 1) + "-" + HostName(winpath::LastName(r.windows));
+      known = redirected_.emplace(r.windows, (outputFolder_ / name).string()).first;
+    }
+    host = known->second;
+  } else if (r.exists) {
+    std::error_code ec;
     // Opening follows a link: one that leads off the machine is not ours to write through.
     if (fs::is_symlink(fs::symlink_status(r.host, ec)) && !InsideMachine(r.host)) {
       *error = err::kAccessDenied;
@@ -627,7 +649,7 @@ std::unique_ptr<OutputFile> SimFileSystem::CreateOutputFile(std::wstring_view pa
       return nullptr;
     }
   }
-  std::FILE* file = std::fopen(r.host.c_str(), "wb");
+  std::FILE* file = std::fopen(host.c_str(), append ? "ab" : "wb");
   if (!file) {
     *error = err::kAccessDenied;
     return nullptr;
@@ -639,6 +661,7 @@ fs::path SimFileSystem::HostPath(std::wstring_view path) {
   Resolved r;
   const WinError e = Resolve(path, &r, true);
   if (e != err::kSuccess && e != err::kFileNotFound && e != err::kPathNotFound) return {};
+  if (const auto known = redirected_.find(r.windows); known != redirected_.end()) return known->second;
   return r.host;
 }
 

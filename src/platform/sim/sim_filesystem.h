@@ -45,10 +45,15 @@ class SimFileSystem : public FileSystem {
   WinError ScheduleDeleteAtReboot(std::wstring_view path) override;
   WinError GetFinalPath(std::wstring_view path, bool followLink, std::wstring* finalPath) override;
   std::unique_ptr<OutputFile> CreateOutputFile(std::wstring_view path, WinError* error) override;
+  std::unique_ptr<OutputFile> OpenOutputFileToAppend(std::wstring_view path, WinError* error) override;
 
   void SetScheduleDeleteHandler(std::function<void(const std::wstring&)> handler) {
     onScheduleDelete_ = std::move(handler);
   }
+
+  // For a machine that cannot be written: every output file (the log) goes
+  // to a host file in `hostFolder` instead, which HostPath then names.
+  void RedirectOutputFiles(std::filesystem::path hostFolder) { outputFolder_ = std::move(hostFolder); }
 
   // The side table of attributes, by canonical Windows path.
   bool LoadAttributes(const std::filesystem::path& file, std::string* error);
@@ -123,6 +128,7 @@ class SimFileSystem : public FileSystem {
   int UnlinkResolved(const Resolved& r, bool folder) const;
   // Forgets the folder at `host` and every folder below it.
   void ForgetFolder(const std::string& host);
+  std::unique_ptr<OutputFile> OpenOutput(std::wstring_view path, bool append, WinError* error);
   std::optional<std::wstring> DriveRoot(wchar_t letter) const;
   bool InsideMachine(const std::filesystem::path& hostPath) const;
   // The Windows path of a canonical host path on one of the machine's
@@ -157,6 +163,8 @@ class SimFileSystem : public FileSystem {
   // above the one it is in.
   std::map<std::wstring, ResolvedFolder, std::less<>> folders_;
   FindHandleValue nextFind_ = 0x100;
+  std::filesystem::path outputFolder_;
+  std::map<std::wstring, std::string, NoCaseLess> redirected_;  // Windows path -> host file
 };
 
 // Windows wildcard matching of one name: '*' any run, '?' one character,

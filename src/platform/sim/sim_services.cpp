@@ -14,7 +14,10 @@ void SimServiceManager::SetBehaviour(const std::wstring& name, const ServiceBeha
   Service& s = services_[ToLowerAscii(name)];
   s.behaviour = behaviour;
   s.state = behaviour.state;
-  s.pendingPolls = 0;
+  // A service caught in a transition stays in it for its polls.
+  s.pendingPolls = behaviour.state == svcstate::kStartPending  ? behaviour.startPendingPolls
+                   : behaviour.state == svcstate::kStopPending ? behaviour.stopPendingPolls
+                                                               : 0;
 }
 
 SimServiceManager::Service& SimServiceManager::ServiceFor(const std::wstring& lowerName) {

@@ -187,4 +187,17 @@ std::unique_ptr<OutputFile> Win32FileSystem::CreateOutputFile(std::wstring_view 
   return std::make_unique<Win32OutputFile>(std::move(file));
 }
 
+std::unique_ptr<OutputFile> Win32FileSystem::OpenOutputFileToAppend(std::wstring_view path, WinError* error) {
+  *error = err::kSuccess;
+  const std::wstring name(path);
+  UniqueFileHandle file(FileHandleTraits{},
+                        ::CreateFileW(name.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
+    *error = LastError();
+    return nullptr;
+  }
+  return std::make_unique<Win32OutputFile>(std::move(file));
+}
+
 }  // namespace zc::win32

@@ -21,6 +21,7 @@ class Win32FileSystem : public FileSystem {
   // The log: shared for reading and writing, never for deletion, so that
   // nothing deletes it while the tool writes it.
   std::unique_ptr<OutputFile> CreateOutputFile(std::wstring_view path, WinError* error) override;
+  std::unique_ptr<OutputFile> OpenOutputFileToAppend(std::wstring_view path, WinError* error) override;
 };
 
 }  // namespace zc::win32

@@ -1,37 +1,53 @@
 // zentacleanup: the tool on a simulated Windows machine kept in a folder.
 //
-//   zentacleanup [--machine DIR] [--answers FILE] [--catalogue] TOOL-ARGUMENTS...
+//   zentacleanup [--machine DIR] [--answers FILE|-] [--catalogue] [--make-demo DIR] TOOL-ARGUMENTS...
 //
 // The -- options are taken out before the tool's own parser sees the rest.
 // Without --machine the run works on a fresh copy of the built-in demo
 // machine, whose folder is printed. At its end the program prints the host
-// path of the log file to stderr and exits with the run's exit status.
+// path of the log file and, as its last line on stderr, "exit status: N"
+// with the tool's own status N; its exit status maps N to a small number.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/application.h"
-#include "app/demo_machine.h"
 #include "catalogue/families.h"
 #include "platform/argv.h"
+#include "platform/sim/demo_machine.h"
+#include "platform/sim/installer_layout.h"
 #include "platform/sim/machine.h"
+#include "platform/slips.h"
 #include "platform/text.h"
 
 namespace {
 
-constexpr int kUsageError = 2;
+namespace fs = std::filesystem;
 
-void PrintUsage() {
-  std::fprintf(stderr,
-               "usage: zentacleanup [--machine DIR] [--answers FILE] [--catalogue] [TOOL-ARGUMENTS...]\n"
-               "  --machine DIR   run on the simulated machine in DIR (default: a fresh copy of the demo machine)\n"
-               "  --answers FILE  answers for message boxes and dialogs, one a line\n"
-               "  --catalogue     print the product families and exit\n"
-               "  --make-demo DIR write the demo machine into DIR and exit\n");
+// The program's own status when the tool did not run: the machine folder
+// was refused, or the program was called wrongly.
+constexpr int kRefused = 2;
+
+void PrintUsage(std::FILE* out) {
+  std::fprintf(out,
+               "usage: zentacleanup [--machine DIR] [--answers FILE|-] [--catalogue] [--pack-guid GUID]\n"
+               "                    [--make-demo DIR] [TOOL-ARGUMENTS...]\n"
+               "  --machine DIR    run on the simulated machine in DIR (default: a fresh copy of the demo machine)\n"
+               "  --answers FILE   answers for message boxes and dialogs, one a line ('-': standard input)\n"
+               "  --catalogue      print the product families and exit\n"
+               "  --pack-guid GUID print a product or upgrade code as Windows Installer's registry packs it\n"
+               "  --make-demo DIR  write the demo machine into DIR and exit\n"
+               "  --help, -h       print this and exit\n"
+               "Exit status: 0 completed, 1 refused by a dependency rule, 2 machine refused or bad usage,\n"
+               "3 an uninstall failed (1603), 4 another installation in progress (1618), 5 restart initiated\n"
+               "(1641), 6 restart required (3010), 7 unknown option (1639). The last line on stderr is\n"
+               "'exit status: N' with the tool's own status N.\n");
 }
 
 void PrintCatalogue() {
@@ -47,78 +63,144 @@ void PrintCatalogue() {
   }
 }
 
+// The tool's status as a process status scripts can read: each its own
+// small number (a status of 1603 would read 67 modulo 256).
+int ProgramStatus(int toolStatus) {
+  switch (toolStatus) {
+    case zc::exitstatus::kCompleted: return 0;
+    case zc::exitstatus::kRefused: return 1;
+    case zc::exitstatus::kUninstallFailed: return 3;
+    case zc::exitstatus::kInstallInProgress: return 4;
+    case zc::exitstatus::kRestartInitiated: return 5;
+    case zc::exitstatus::kRestartRequired: return 6;
+    case zc::exitstatus::kInvalidCommandLine: return 7;
+    default: return 8;
+  }
+}
+
+// Every way out says the tool's status last.
+int Exit(int programStatus, int toolStatus) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "exit status: %d\n", toolStatus);
+  return programStatus;
+}
+
+int Refuse(const std::string& message) {
+  std::fprintf(stderr, "zentacleanup: %s\n", message.c_str());
+  return Exit(kRefused, kRefused);
+}
+
+// Whether the folder can be written: a file made and removed there. Root
+// writes through permissions, not through a read-only mount.
+bool Writable(const fs::path& folder) {
+  const fs::path probe = folder / ".zentacleanup-write-probe";
+  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
+}
+
+// A machine folder, or any of its drives, that cannot be written.
+bool ReadOnlyMachine(const fs::path& folder) {
+  if (!Writable(folder)) return true;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.size() == 7 && name.rfind("drive_", 0) == 0 && entry.is_directory(ec) && !Writable(entry.path())) {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string machineDir, answersFile, makeDemoDir;
+  std::string machineDir, answersFile, makeDemoDir, packGuid;
   bool catalogue = false;
   std::vector<std::string> toolArgs;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     auto next = [&](std::string* into) {
-      if (i + 1 >= argc) {
-        std::fprintf(stderr, "zentacleanup: %s needs a value\n", arg.c_str());
-        return false;
-      }
+      if (i + 1 >= argc) return false;
       *into = argv[++i];
       return true;
     };
+    bool ok = true;
     if (arg == "--machine") {
-      if (!next(&machineDir)) return kUsageError;
+      ok = next(&machineDir);
     } else if (arg == "--answers") {
-      if (!next(&answersFile)) return kUsageError;
+      ok = next(&answersFile);
     } else if (arg == "--make-demo") {
-      if (!next(&makeDemoDir)) return kUsageError;
+      ok = next(&makeDemoDir);
+    } else if (arg == "--pack-guid") {
+      ok = next(&packGuid);
     } else if (arg == "--catalogue") {
       catalogue = true;
-    } else if (arg == "--usage") {
-      PrintUsage();
-      return 0;
+    } else if (arg == "--help" || arg == "-h" || arg == "--usage") {
+      PrintUsage(stdout);
+      return Exit(0, 0);
     } else {
       toolArgs.push_back(arg);
     }
+    if (!ok) return Refuse(arg + " needs a value");
   }
 
   if (catalogue) {
     PrintCatalogue();
-    return 0;
+    return Exit(0, 0);
+  }
+  if (!packGuid.empty()) {
+    const std::wstring code = zc::FromUtf8(packGuid);
+    if (!zc::sim::msilayout::IsBracedGuid(code)) return Refuse(packGuid + " is no GUID in braces");
+    std::printf("%s\n", zc::ToUtf8(zc::sim::msilayout::PackGuid(code)).c_str());
+    return Exit(0, 0);
   }
 
   std::string error;
   if (!makeDemoDir.empty()) {
-    if (!zc::WriteDemoMachine(makeDemoDir, &error)) {
-      std::fprintf(stderr, "zentacleanup: %s\n", error.c_str());
-      return kUsageError;
-    }
+    if (!zc::sim::WriteDemoMachine(makeDemoDir, &error)) return Refuse(error);
     std::fprintf(stderr, "zentacleanup: demo machine written to %s\n", makeDemoDir.c_str());
-    return 0;
+    return Exit(0, 0);
   }
 
   if (machineDir.empty()) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zentacleanup-demo-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) {
-      std::fprintf(stderr, "zentacleanup: cannot make a folder for the demo machine\n");
-      return kUsageError;
-    }
+    std::string pattern = (fs::temp_directory_path() / "zentacleanup-demo-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) return Refuse("cannot make a folder for the demo machine");
     machineDir = pattern;
-    if (!zc::WriteDemoMachine(machineDir, &error)) {
-      std::fprintf(stderr, "zentacleanup: %s\n", error.c_str());
-      return kUsageError;
-    }
+    if (!zc::sim::WriteDemoMachine(machineDir, &error)) return Refuse(error);
     std::fprintf(stderr, "zentacleanup: working on a fresh copy of the demo machine in %s\n", machineDir.c_str());
   }
 
   auto machine = zc::sim::SimMachine::Load(machineDir, &error);
-  if (!machine) {
-    std::fprintf(stderr, "zentacleanup: machine refused, nothing was changed: %s\n", error.c_str());
-    return kUsageError;
-  }
-  auto& ui = machine->ui();
-  if (!answersFile.empty()) {
-    if (!ui.LoadAnswers(answersFile, &error)) {
-      std::fprintf(stderr, "zentacleanup: %s\n", error.c_str());
-      return kUsageError;
+  if (!machine) return Refuse("machine refused, nothing was changed: " + error);
+
+  std::wstring commandLine = L"ZENTACleanup.exe";
+  for (const auto& arg : toolArgs) commandLine += L" " + zc::QuoteArgument(zc::FromUtf8(arg));
+
+  // A machine that cannot be written (a read-only snapshot) still answers a
+  // dry run: its log goes to a host file of its own.
+  const bool readOnly = ReadOnlyMachine(machineDir);
+  if (readOnly) {
+    zc::CCustomCommandLineInfo options;
+    options.ParseCommandLine(commandLine);
+    if (!options.m_bDryRun && !options.m_bHelp && options.m_unknownArguments.empty()) {
+      return Refuse(machineDir + " cannot be written: only a dry run (-dryrun) can run on it; nothing was changed");
     }
+    std::string logFolder = (fs::temp_directory_path() / "zentacleanup-log-XXXXXX").string();
+    if (!::mkdtemp(logFolder.data())) return Refuse("cannot make a folder for the log");
+    machine->fs().RedirectOutputFiles(logFolder);
+    std::fprintf(stderr, "zentacleanup: %s cannot be written; the log goes to %s\n", machineDir.c_str(),
+                 logFolder.c_str());
+  }
+
+  auto& ui = machine->ui();
+  if (answersFile == "-") {
+    ui.ReadAnswers(std::cin);
+    ui.SetEcho(stderr);
+  } else if (!answersFile.empty()) {
+    if (!ui.LoadAnswers(answersFile, &error)) return Refuse(error);
     ui.SetEcho(stderr);
   } else if (::isatty(STDIN_FILENO)) {
     ui.SetMode(zc::sim::SimUserInterface::Mode::kConsole);
@@ -127,15 +209,19 @@ int main(int argc, char** argv) {
     ui.SetEcho(stderr);
   }
 
-  std::wstring commandLine = L"ZENTACleanup.exe";
-  for (const auto& arg : toolArgs) commandLine += L" " + zc::QuoteArgument(zc::FromUtf8(arg));
+  // A slip of the tool's own code is refused where it happens; it is told.
+  zc::SetSlipHandler([](std::string_view what, std::wstring_view target) {
+    std::fprintf(stderr, "zentacleanup: internal error: %.*s %s\n", static_cast<int>(what.size()), what.data(),
+                 zc::ToUtf8(target).c_str());
+  });
 
   zc::VEZEZERidivorOde app(machine->platform());
   app.InitInstance(commandLine);
+  const int toolStatus = app.ExitStatus();
 
-  if (!machine->Save(&error)) {
+  if (!readOnly && !machine->Save(&error)) {
     std::fprintf(stderr, "zentacleanup: the machine could not be written back: %s\n", error.c_str());
-    return kUsageError;
+    return Exit(kRefused, toolStatus);
   }
   for (const auto& problem : ui.problems()) std::fprintf(stderr, "zentacleanup: %s\n", problem.c_str());
   if (machine->power().restartRequested()) {
@@ -143,5 +229,5 @@ int main(int argc, char** argv) {
   }
   const auto logHost = machine->fs().HostPath(app.LogPath());
   std::fprintf(stderr, "%s\n", logHost.empty() ? zc::ToUtf8(app.LogPath()).c_str() : logHost.string().c_str());
-  return app.ExitStatus();
+  return Exit(ProgramStatus(toolStatus), toolStatus);
 }

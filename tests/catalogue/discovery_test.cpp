@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/demo_machine.h"
+#include "platform/sim/demo_machine.h"
 #include "catalogue/catalogue_support.h"
 
 namespace zc::test {
@@ -235,7 +235,7 @@ TEST(Discovery, DemoDryRunLogsEveryVendorProductInEnumerationOrderAndNoOther) {
   std::string folder = (std::filesystem::temp_directory_path() / "zc-demo-XXXXXX").string();
   ASSERT_NE(::mkdtemp(folder.data()), nullptr);
   std::string error;
-  ASSERT_TRUE(WriteDemoMachine(folder, &error)) << error;
+  ASSERT_TRUE(sim::WriteDemoMachine(folder, &error)) << error;
   auto machine = sim::SimMachine::Load(folder, &error);
   ASSERT_TRUE(machine) << error;
 

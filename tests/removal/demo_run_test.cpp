@@ -9,7 +9,7 @@
 #include <map>
 #include <sstream>
 
-#include "app/demo_machine.h"
+#include "platform/sim/demo_machine.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/registry_util.h"
 #include "platform/text.h"
@@ -50,7 +50,7 @@ class DemoMachineRun : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(WriteDemoMachine(dir.path(), &error)) << error;
+    ASSERT_TRUE(sim::WriteDemoMachine(dir.path(), &error)) << error;
   }
 
   // Loads the machine, runs the tool, saves the machine, as the program does.

@@ -11,7 +11,7 @@
 #include <set>
 
 #include "app/application.h"
-#include "app/demo_machine.h"
+#include "platform/sim/demo_machine.h"
 #include "platform/sim/installer_layout.h"
 #include "platform/text.h"
 #include "safety/machine_snapshot.h"
@@ -105,7 +105,7 @@ class FaultSweep : public ::testing::Test {
   static void SetUpTestSuite() {
     pristine_ = new TempDir();
     std::string error;
-    ASSERT_TRUE(WriteDemoMachine(pristine_->path() / "demo", &error)) << error;
+    ASSERT_TRUE(sim::WriteDemoMachine(pristine_->path() / "demo", &error)) << error;
   }
   static void TearDownTestSuite() {
     delete pristine_;

@@ -17,9 +17,9 @@ struct ProgramRun {
   std::string out;  // stdout and stderr together
 };
 
-ProgramRun RunProgram(const std::string& arguments) {
+ProgramRun RunProgram(const std::string& arguments, const std::string& input = "</dev/null") {
   ProgramRun run;
-  const std::string command = std::string(ZC_PROGRAM) + " " + arguments + " 2>&1 </dev/null";
+  const std::string command = std::string(ZC_PROGRAM) + " " + arguments + " 2>&1 " + input;
   FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return run;
   std::array<char, 4096> buffer;
@@ -54,8 +54,8 @@ TEST(Program, RunsOnAMachineMadeByHandFromAWineExport) {
                "Version: 1.2.3.4 -- Install Directoy: =C:\\Program Files (x86)\\ZENTA Technologies\\Fixture\\= \r\n"),
       std::string::npos)
       << log;
-  // The last line on stderr is the log's host path.
-  EXPECT_NE(run.out.find("drive_c/Temp/ZENTACleanup2_20130412_093015.log"), std::string::npos);
+  // The log's host path, then the tool's status.
+  EXPECT_TRUE(run.out.ends_with("drive_c/Temp/ZENTACleanup2_20130412_093015.log\nexit status: 0\n")) << run.out;
 }
 
 TEST(Program, AMalformedMachineIsRefusedAndNothingIsWritten) {
@@ -63,10 +63,12 @@ TEST(Program, AMalformedMachineIsRefusedAndNothingIsWritten) {
   const auto machine = dir / "m";
   std::filesystem::create_directories(machine / "drive_c");
   WriteHostFile(machine / "machine.ini", "[system]\nbits = 48\n");
+  WriteHostFile(machine / "registry.reg", "Windows Registry Editor Version 5.00\r\n\r\n");
   const auto run = RunProgram("--machine " + machine.string() + " -all");
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.out.find("machine.ini:2:"), std::string::npos) << run.out;
-  EXPECT_FALSE(std::filesystem::exists(machine / "registry.reg"));
+  EXPECT_TRUE(run.out.ends_with("exit status: 2\n"));
+  EXPECT_EQ(Slurp(machine / "registry.reg"), "Windows Registry Editor Version 5.00\r\n\r\n");
   EXPECT_TRUE(std::filesystem::is_empty(machine / "drive_c"));
 }
 
@@ -77,7 +79,8 @@ TEST(Program, CatalogueListsTheEightFamilies) {
   std::string line;
   int count = 0;
   while (std::getline(lines, line)) ++count;
-  EXPECT_EQ(count, 8);
+  EXPECT_EQ(count, 9);  // the eight families, then the status
+  EXPECT_TRUE(run.out.ends_with("\nexit status: 0\n"));
   EXPECT_EQ(run.out.rfind("Quillo Software\t{", 0), 0u);
 }
 
@@ -89,8 +92,9 @@ TEST(Program, WithoutAMachineItWorksOnAFreshDemoCopyAndSaysWhere) {
   const auto end = run.out.find('\n', at);
   const std::filesystem::path folder = run.out.substr(at + 16, end - at - 16);
   EXPECT_TRUE(std::filesystem::exists(folder / "registry.reg"));
-  // The last line is the log, on the demo copy, with the products it found.
-  std::string last = run.out.substr(0, run.out.size() - 1);
+  // The log, on the demo copy, with the products it found; then the status.
+  ASSERT_TRUE(run.out.ends_with("\nexit status: 0\n")) << run.out;
+  std::string last = run.out.substr(0, run.out.size() - std::string("\nexit status: 0\n").size());
   last = last.substr(last.rfind('\n') + 1);
   EXPECT_NE(Slurp(last).find("Found Product: Quillo Software 10.8"), std::string::npos) << last;
   std::error_code ec;
@@ -103,9 +107,150 @@ TEST(Program, ProgramOptionsAreTakenOutBeforeTheToolSeesTheRest) {
   const auto machine = dir / "logs";
   std::filesystem::create_directories(machine / "drive_c" / "Temp");
   WriteHostFile(machine / "machine.ini", "[system]\nclock = 2013-04-12 09:30:15\n[environment]\nTMP = C:\\Temp\n");
+  WriteHostFile(machine / "registry.reg", "Windows Registry Editor Version 5.00\r\n\r\n");
   const auto run = RunProgram("--machine " + machine.string() + " -dryrun");
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_TRUE(std::filesystem::exists(machine / "drive_c/Temp/ZENTACleanup2_20130412_093015.log"));
+}
+
+// A copy of the demo machine with more lines for its machine.ini.
+std::filesystem::path DemoCopy(const TempDir& dir, const std::string& extraIni = "") {
+  const auto machine = dir / "demo";
+  const auto made = RunProgram("--make-demo " + machine.string());
+  EXPECT_EQ(made.status, 0) << made.out;
+  if (!extraIni.empty()) {
+    std::ofstream(machine / "machine.ini", std::ios::app) << "\n" << extraIni;
+  }
+  return machine;
+}
+
+// The tool's status reaches scripts as a small number of its own, and the
+// last line on stderr names the tool's own status.
+TEST(Program, EachToolStatusHasItsOwnExitStatus) {
+  const std::string vexil = "{7FCC2407-8E64-4EDA-BF80-D03FF8AF5B4F}";
+  struct Case {
+    const char* what;
+    std::string ini;
+    std::string arguments;
+    int program;
+    int tool;
+  };
+  for (const auto& c : std::vector<Case>{
+           {"completed", "", "-vexil", 0, 0},
+           {"an uninstall failed", "[msiexec]\n" + vexil + " = 1603\n", "-vexil", 3, 1603},
+           {"another installation in progress", "[msiexec]\n" + vexil + " = 1618\n", "-vexil", 4, 1618},
+           {"a restart initiated", "[msiexec]\n" + vexil + " = 3010\n", "-vexil", 5, 1641},
+           {"an unknown option", "", "-vexil -x", 7, 1639},
+       }) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    const auto machine = DemoCopy(dir, c.ini);
+    const auto run = RunProgram("--machine " + machine.string() + " " + c.arguments);
+    EXPECT_EQ(run.status, c.program) << run.out;
+    EXPECT_TRUE(run.out.ends_with("\nexit status: " + std::to_string(c.tool) + "\n")) << run.out;
+  }
+  // A dependency refusal: removing the Quillo product while the newer Quorix
+  // product is installed, from the list of the basic-mode dialog.
+  {
+    TempDir dir;
+    const auto machine = DemoCopy(dir);
+    WriteHostFile(dir / "look.txt", "cancel\n");
+    const auto listed = RunProgram("--machine " + machine.string() + " --answers " + (dir / "look.txt").string());
+    const auto at = listed.out.find(": Quillo Software 10.8\n");
+    ASSERT_NE(at, std::string::npos) << listed.out;
+    const int quillo = std::stoi(listed.out.substr(listed.out.rfind(' ', at - 1) + 1));
+    ASSERT_GT(quillo, 0);
+    WriteHostFile(dir / "answers.txt", "remove " + std::to_string(quillo) + "\nyes\nok\ncancel\n");
+    const auto run = RunProgram("--machine " + machine.string() + " --answers " + (dir / "answers.txt").string());
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_TRUE(run.out.ends_with("\nexit status: 1\n")) << run.out;
+  }
+  // Without the right to restart, the restart is required and not triggered.
+  TempDir dir;
+  const auto machine = DemoCopy(dir, "[msiexec]\n" + vexil + " = 3010\n");
+  std::string ini = Slurp(machine / "machine.ini");
+  ini.replace(ini.find("[system]\n"), 9, "[system]\nshutdown_privilege = missing\n");
+  WriteHostFile(machine / "machine.ini", ini);
+  const auto run = RunProgram("--machine " + machine.string() + " -vexil");
+  EXPECT_EQ(run.status, 6) << run.out;
+  EXPECT_TRUE(run.out.ends_with("\nexit status: 3010\n")) << run.out;
+}
+
+TEST(Program, HelpAndUsageMistakes) {
+  for (const char* help : {"--help", "-h"}) {
+    const auto run = RunProgram(help);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(run.out.rfind("usage: zentacleanup", 0), 0u) << run.out;
+  }
+  const auto missing = RunProgram("--machine");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_TRUE(missing.out.ends_with("exit status: 2\n"));
+  // Any folder is no machine: an empty one is refused and stays empty.
+  TempDir dir;
+  std::filesystem::create_directories(dir / "empty");
+  const auto empty = RunProgram("--machine " + (dir / "empty").string() + " -all -dryrun");
+  EXPECT_EQ(empty.status, 2);
+  EXPECT_NE(empty.out.find("holds no registry.reg"), std::string::npos) << empty.out;
+  EXPECT_TRUE(std::filesystem::is_empty(dir / "empty"));
+  // GUIDs packed as the installer's registry keeps them.
+  const auto packed = RunProgram("--pack-guid {12345678-ABCD-EF01-2345-6789ABCDEF01}");
+  EXPECT_EQ(packed.status, 0);
+  EXPECT_EQ(packed.out.rfind("87654321DCBA10FE32547698BADCFE10\n", 0), 0u) << packed.out;
+}
+
+// Answers piped on standard input with "--answers -".
+TEST(Program, AnswersComeFromStandardInputWhenAsked) {
+  TempDir dir;
+  const auto machine = DemoCopy(dir);
+  const auto run =
+      RunProgram("--machine " + machine.string() + " --answers -",
+                 "< " + (std::filesystem::path(ZC_SOURCE_DIR) / "tests/fixtures/answers/dryrun-all.txt").string());
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("[Operation Completed] Dry Run operation performed on All ZENTA Products"), std::string::npos)
+      << run.out;
+}
+
+// A machine that cannot be written still answers a dry run, its log in a
+// host file of its own; it refuses anything else, and stays as it was.
+TEST(Program, AReadOnlyMachineTakesADryRunAndStaysAsItWas) {
+  TempDir dir;
+  const auto machine = DemoCopy(dir);
+  const auto before = std::system(
+      ("cd " + machine.string() + " && find . -type f -exec md5sum {} + | sort > " + (dir / "before.txt").string())
+          .c_str());
+  ASSERT_EQ(before, 0);
+  // A read-only bind mount of the folder, in a mount namespace of its own.
+  const std::string ro = (dir / "ro").string();
+  std::filesystem::create_directories(ro);
+  const std::string mount = "unshare -m sh -c 'mount --bind " + machine.string() + " " + ro +
+                            " && mount -o remount,bind,ro " + ro + " && " + std::string(ZC_PROGRAM) + " --machine " +
+                            ro;
+  auto runInNamespace = [&](const std::string& args) {
+    ProgramRun run;
+    FILE* pipe = ::popen((mount + " " + args + "' 2>&1 </dev/null").c_str(), "r");
+    std::array<char, 4096> buffer;
+    std::size_t n;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
+    const int raw = ::pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return run;
+  };
+  const auto dry = runInNamespace("-all -dryrun");
+  ASSERT_EQ(dry.status, 0) << dry.out;
+  EXPECT_NE(dry.out.find("cannot be written; the log goes to "), std::string::npos) << dry.out;
+  // The printed log is a host file outside the machine, with the run's lines.
+  std::string last = dry.out.substr(0, dry.out.size() - std::string("\nexit status: 0\n").size());
+  last = last.substr(last.rfind('\n') + 1);
+  EXPECT_EQ(last.find(machine.string()), std::string::npos);
+  EXPECT_NE(Slurp(last).find("Found Product: Quillo Software 10.8"), std::string::npos) << last;
+  const auto removal = runInNamespace("-all -folder");
+  EXPECT_EQ(removal.status, 2) << removal.out;
+  EXPECT_NE(removal.out.find("only a dry run (-dryrun) can run on it"), std::string::npos);
+  ASSERT_EQ(std::system(("cd " + machine.string() + " && find . -type f -exec md5sum {} + | sort > " +
+                         (dir / "after.txt").string())
+                            .c_str()),
+            0);
+  EXPECT_EQ(Slurp(dir / "before.txt"), Slurp(dir / "after.txt"));
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/demo_machine.h"
+#include "platform/sim/demo_machine.h"
 #include "catalogue/families.h"
 #include "platform/sim/installer_layout.h"
 #include "platform/sim/machine.h"
@@ -23,7 +23,7 @@ class DemoMachineTest : public ::testing::Test {
   static void SetUpTestSuite() {
     dir_ = new test::TempDir;
     std::string error;
-    ASSERT_TRUE(WriteDemoMachine(dir_->path(), &error)) << error;
+    ASSERT_TRUE(sim::WriteDemoMachine(dir_->path(), &error)) << error;
   }
   static void TearDownTestSuite() {
     delete dir_;
@@ -169,7 +169,7 @@ TEST_F(DemoMachineTest, ItsProgramsRun) {
   // On a copy of its own: msiexec changes the drive at once.
   test::TempDir own;
   std::string error;
-  ASSERT_TRUE(WriteDemoMachine(own.path(), &error)) << error;
+  ASSERT_TRUE(sim::WriteDemoMachine(own.path(), &error)) << error;
   machine_ = sim::SimMachine::Load(own.path(), &error);
   ASSERT_TRUE(machine_) << error;
   EXPECT_TRUE(Exists(L"C:\\Tools\\MSIZap.exe"));

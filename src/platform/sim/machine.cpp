@@ -42,6 +42,11 @@ std::unique_ptr<SimMachine> SimMachine::Load(const fs::path& folder, std::string
     if (error) *error = folder.string() + ": not a machine folder";
     return nullptr;
   }
+  // Any folder is no machine: one is a registry first of all.
+  if (!fs::exists(fs::symlink_status(folder / kRegistryFile, ec))) {
+    if (error) *error = folder.string() + ": not a machine folder (it holds no " + kRegistryFile + ")";
+    return nullptr;
+  }
   MachineConfig config;
   if (fs::exists(folder / kConfigFile, ec)) {
     ConfigError configError;

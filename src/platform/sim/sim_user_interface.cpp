@@ -29,6 +29,11 @@ bool SimUserInterface::LoadAnswers(const std::filesystem::path& file, std::strin
     if (error) *error = file.string() + ": cannot be read";
     return false;
   }
+  ReadAnswers(in);
+  return true;
+}
+
+void SimUserInterface::ReadAnswers(std::istream& in) {
   std::vector<std::string> answers;
   std::string line;
   while (std::getline(in, line)) {
@@ -37,7 +42,6 @@ bool SimUserInterface::LoadAnswers(const std::filesystem::path& file, std::strin
     answers.push_back(line);
   }
   SetAnswers(std::move(answers));
-  return true;
 }
 
 void SimUserInterface::SetAnswers(std::vector<std::string> answers) {
@@ -81,6 +85,13 @@ int SimUserInterface::ShowMessageBox(std::wstring_view text, std::wstring_view c
 
 int SimUserInterface::RunModalDialog(ModalDialog& dialog) {
   dialog.OnInitDialog();
+  if (echo_ && mode_ != Mode::kConsole) {
+    // The entries with their numbers, for the answers that name them.
+    const auto& items = dialog.ListItems();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      std::fprintf(echo_, "[%s] %zu: %s\n", ToUtf8(dialog.Layout().caption).c_str(), i, ToUtf8(items[i]).c_str());
+    }
+  }
   while (!dialog.EndCode()) {
     if (mode_ == Mode::kScripted) {
       ScriptedDialogStep(dialog);
@@ -119,38 +130,11 @@ bool ParseIndex(const std::string& text, int* index) {
 void SimUserInterface::ScriptedDialogStep(ModalDialog& dialog) {
   const DialogLayout& layout = dialog.Layout();
   const std::string answer = NextAnswer();
-  const auto blank = answer.find(' ');
-  const std::string verb = answer.substr(0, blank);
-  const std::string rest = blank == std::string::npos ? std::string() : answer.substr(blank + 1);
-  auto select = [&](int index) { dialog.OnSelectionChange(layout.listId, index); };
-  int index = 0;
-
-  if (layout.templateId == 102) {
-    if ((verb == "remove" || verb == "dryrun") && (rest.empty() || ParseIndex(rest, &index))) {
-      if (!rest.empty()) select(index);
-      dialog.OnCommand(verb == "remove" ? 1 : 1005);
-      return;
-    }
-    if (verb == "custom" && rest.empty()) return dialog.OnCommand(1004);
-    if (verb == "help" && rest.empty()) return dialog.OnCommand(9);
-    if (verb == "about" && rest.empty()) return dialog.OnSystemCommand(0x10);
-    if (verb == "cancel" && rest.empty()) return dialog.OnCommand(kIdCancel);
-  } else if (layout.templateId == 129) {
-    if (verb == "clean") {
-      // The label as typed; the sorted list decides its place.
-      const std::string labelText = rest;
-      const int at = IndexOf(dialog.ListItems(), FromUtf8(labelText));
-      if (at >= 0) select(at);
-      if (at >= 0 || labelText.empty()) return dialog.OnCommand(1);
-    }
-    if (verb == "basic" && rest.empty()) return dialog.OnCommand(1002);
-    if (verb == "cancel" && rest.empty()) return dialog.OnCommand(kIdCancel);
-  } else {
-    if (answer.empty() || answer != "ok") {
-      // The about box needs no answer: it is closed with OK.
-      if (!answer.empty()) answers_.push_front(answer);
-      return dialog.OnCommand(kIdOk);
-    }
+  if (ApplyAnswer(dialog, answer)) return;
+  if (layout.templateId != 102 && layout.templateId != 129) {
+    // The about box needs no answer: it is closed with OK, and an answer
+    // that is not OK is left for what comes next.
+    if (!answer.empty() && answer != "ok") answers_.push_front(answer);
     return dialog.OnCommand(kIdOk);
   }
   if (!answer.empty()) {
@@ -158,6 +142,46 @@ void SimUserInterface::ScriptedDialogStep(ModalDialog& dialog) {
                         "\"; it was cancelled");
   }
   dialog.OnCommand(kIdCancel);
+}
+
+// The words of an answers file, for either dialog; false when the answer
+// does not fit the dialog.
+bool SimUserInterface::ApplyAnswer(ModalDialog& dialog, const std::string& answer) {
+  const DialogLayout& layout = dialog.Layout();
+  const auto blank = answer.find(' ');
+  const std::string verb = answer.substr(0, blank);
+  const std::string rest = blank == std::string::npos ? std::string() : answer.substr(blank + 1);
+  auto select = [&](int index) { dialog.OnSelectionChange(layout.listId, index); };
+  auto command = [&](int id) {
+    dialog.OnCommand(id);
+    return true;
+  };
+  int index = 0;
+  if (layout.templateId == 102) {
+    if ((verb == "remove" || verb == "dryrun") && (rest.empty() || ParseIndex(rest, &index))) {
+      if (!rest.empty()) select(index);
+      return command(verb == "remove" ? 1 : 1005);
+    }
+    if (verb == "custom" && rest.empty()) return command(1004);
+    if (verb == "help" && rest.empty()) return command(9);
+    if (verb == "about" && rest.empty()) {
+      dialog.OnSystemCommand(0x10);
+      return true;
+    }
+    if (verb == "cancel" && rest.empty()) return command(kIdCancel);
+  } else if (layout.templateId == 129) {
+    if (verb == "clean") {
+      // The label as typed; the sorted list decides its place.
+      const int at = IndexOf(dialog.ListItems(), FromUtf8(rest));
+      if (at >= 0) select(at);
+      if (at >= 0 || rest.empty()) return command(1);
+    }
+    if (verb == "basic" && rest.empty()) return command(1002);
+    if (verb == "cancel" && rest.empty()) return command(kIdCancel);
+  } else if (answer == "ok") {
+    return command(kIdOk);
+  }
+  return false;
 }
 
 void SimUserInterface::ConsoleDialogStep(ModalDialog& dialog) {
@@ -193,6 +217,8 @@ void SimUserInterface::ConsoleDialogStep(ModalDialog& dialog) {
     }
     return dialog.OnSelectionChange(layout.listId, index);
   }
+  // The words an answers file uses ("remove 2", "clean Vexil", ...) work here too.
+  if (line.find(' ') != std::string::npos && ApplyAnswer(dialog, line)) return;
   if (line == "about" && !dialog.SystemMenuItem().empty()) return dialog.OnSystemCommand(0x10);
   for (const auto& button : layout.buttons) {
     std::string name = Normalise(ToUtf8(button.text));

@@ -35,6 +35,8 @@ class SimUserInterface : public UserInterface {
   // help, about, cancel; for the custom-mode dialog clean LABEL, basic,
   // cancel; for the about box ok.
   bool LoadAnswers(const std::filesystem::path& file, std::string* error);
+  // The same from a stream (standard input for "--answers -").
+  void ReadAnswers(std::istream& in);
   void SetAnswers(std::vector<std::string> answers);
   void SetMode(Mode mode) { mode_ = mode; }
   // Where boxes are echoed (null: nowhere).
@@ -55,6 +57,7 @@ class SimUserInterface : public UserInterface {
 
  private:
   void ScriptedDialogStep(ModalDialog& dialog);
+  bool ApplyAnswer(ModalDialog& dialog, const std::string& answer);
   void ConsoleDialogStep(ModalDialog& dialog);
   int AskConsole(std::wstring_view text, std::wstring_view caption, MessageBoxKind kind);
 

@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <string>
 
-namespace zc {
+namespace zc::sim {
 
 // Writes the demo machine into `folder` (created if needed; it should be
 // empty). False with a message when it cannot be written.
 bool WriteDemoMachine(const std::filesystem::path& folder, std::string* error);
 
-}  // namespace zc
+}  // namespace zc::sim

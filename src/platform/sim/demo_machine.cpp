@@ -1,4 +1,4 @@
-#include "app/demo_machine.h"
+#include "platform/sim/demo_machine.h"
 
 #include <fstream>
 
@@ -10,12 +10,9 @@
 
 namespace fs = std::filesystem;
 
-namespace zc {
+namespace zc::sim {
 
 namespace {
-
-using sim::ComponentSpec;
-using sim::ProductSpec;
 
 constexpr const wchar_t* kVendor = L"ZENTA Technologies Inc";
 constexpr const wchar_t* kPrograms = L"C:\\Program Files";
@@ -102,7 +99,7 @@ std::wstring NewComponentCode(int n) {
   return buffer;
 }
 
-bool WriteHostFile(sim::SimFileSystem& fs, const std::wstring& path, const std::string& content) {
+bool WriteHostFile(SimFileSystem& fs, const std::wstring& path, const std::string& content) {
   const auto host = fs.HostPath(path);
   if (host.empty()) return false;
   std::error_code ec;
@@ -112,7 +109,7 @@ bool WriteHostFile(sim::SimFileSystem& fs, const std::wstring& path, const std::
   return static_cast<bool>(out);
 }
 
-void MakeFolder(sim::SimFileSystem& fs, const std::wstring& path) {
+void MakeFolder(SimFileSystem& fs, const std::wstring& path) {
   std::error_code ec;
   fs::create_directories(fs.HostPath(path), ec);
 }
@@ -120,12 +117,12 @@ void MakeFolder(sim::SimFileSystem& fs, const std::wstring& path) {
 }  // namespace
 
 bool WriteDemoMachine(const fs::path& folder, std::string* error) {
-  sim::MachineConfig config;
+  MachineConfig config;
   config.bits = 32;
   config.version = OsVersion{6, 1};
   config.currentDirectory = L"C:\\Tools";
   config.environment = {{L"TMP", L"C:\\Temp"}, {L"TEMP", L"C:\\Temp"}};
-  config.services[L"spooler"] = sim::ServiceBehaviour{4, 2, 2};
+  config.services[L"spooler"] = ServiceBehaviour{4, 2, 2};
   config.ApplyDefaults();
 
   std::error_code ec;
@@ -135,10 +132,10 @@ bool WriteDemoMachine(const fs::path& folder, std::string* error) {
     return false;
   }
   {
-    std::ofstream ini(folder / sim::kConfigFile, std::ios::binary | std::ios::trunc);
-    ini << "; The demo machine of the ZENTA Cleanup Tool: a 32-bit Windows 7 PC.\n" << sim::WriteMachineConfig(config);
+    std::ofstream ini(folder / kConfigFile, std::ios::binary | std::ios::trunc);
+    ini << "; The demo machine of the ZENTA Cleanup Tool: a 32-bit Windows 7 PC.\n" << WriteMachineConfig(config);
   }
-  auto machine = sim::SimMachine::Create(folder, config);
+  auto machine = SimMachine::Create(folder, config);
   auto& fs = machine->fs();
   auto& reg = machine->nativeRegistry();
   const HKey hklm = kHkeyLocalMachine;
@@ -152,10 +149,10 @@ bool WriteDemoMachine(const fs::path& folder, std::string* error) {
   WriteHostFile(fs, L"C:\\WINDOWS\\system32\\msiexec.exe", "MZ");
   WriteHostFile(fs, L"C:\\WINDOWS\\system32\\msvcr90.dll", "MZ");
   WriteHostFile(fs, L"C:\\Tools\\MSIZap.exe", "MZ");
-  sim::WriteText(reg, hklm, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", L"CurrentVersion", L"6.1");
-  sim::WriteText(reg, hklm, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports", L"LPT1:", L"");
-  sim::WriteText(reg, hklm, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports", L"FILE:", L"");
-  sim::WriteText(reg, hklm, L"SYSTEM\\CurrentControlSet\\Services\\Spooler", L"DisplayName", L"Print Spooler");
+  WriteText(reg, hklm, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", L"CurrentVersion", L"6.1");
+  WriteText(reg, hklm, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports", L"LPT1:", L"");
+  WriteText(reg, hklm, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports", L"FILE:", L"");
+  WriteText(reg, hklm, L"SYSTEM\\CurrentControlSet\\Services\\Spooler", L"DisplayName", L"Print Spooler");
 
   // The vendor's products.
   int component = 1;
@@ -175,14 +172,14 @@ bool WriteDemoMachine(const fs::path& folder, std::string* error) {
     // What the products leave behind once their own uninstallers are done.
     WriteHostFile(fs, location + L"Settings\\user.config", "<settings/>");
     WriteHostFile(fs, location + L"Logs\\install.log", "installed\r\n");
-    sim::WriteDword(reg, hklm, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls",
-                    location + (p.files[0] ? p.files[0] : L"x.dll"), 1);
+    WriteDword(reg, hklm, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls",
+               location + (p.files[0] ? p.files[0] : L"x.dll"), 1);
   }
   // App Paths of the families' programs, as their installers register them.
-  sim::WriteText(reg, hklm, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Quillo.exe", L"",
-                 L"C:\\Program Files\\ZENTA Technologies\\Quillo Software\\Quillo.exe");
-  sim::WriteText(reg, hklm, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\QuorixTools.exe", L"",
-                 L"C:\\Program Files\\ZENTA Technologies\\ZENTA Quorix\\QuorixTools.exe");
+  WriteText(reg, hklm, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Quillo.exe", L"",
+            L"C:\\Program Files\\ZENTA Technologies\\Quillo Software\\Quillo.exe");
+  WriteText(reg, hklm, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\QuorixTools.exe", L"",
+            L"C:\\Program Files\\ZENTA Technologies\\ZENTA Quorix\\QuorixTools.exe");
 
   // A read-only leftover and a second vendor folder with a leftover tree.
   const std::wstring readOnly = std::wstring(kVendorFolder) + L"\\Quillo Software\\Settings\\license.dat";
@@ -193,26 +190,23 @@ bool WriteDemoMachine(const fs::path& folder, std::string* error) {
 
   // SharedDlls: vendor files, and files of Windows and others that stay.
   const wchar_t* kSharedDlls = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
-  sim::WriteDword(reg, hklm, kSharedDlls, L"C:\\Program Files\\Common Files\\ZENTA Technologies\\Shared\\ZentaUI.dll",
-                  3);
-  sim::WriteDword(reg, hklm, kSharedDlls, L"C:\\Program Files\\Common Files\\ZENTA Technologies Inc\\Runtime\\zrt.dll",
-                  2);
-  sim::WriteDword(reg, hklm, kSharedDlls, L"C:\\WINDOWS\\system32\\msvcr90.dll", 7);
-  sim::WriteDword(reg, hklm, kSharedDlls, L"C:\\Program Files\\Harbor Lane\\Notes\\hlcore.dll", 1);
+  WriteDword(reg, hklm, kSharedDlls, L"C:\\Program Files\\Common Files\\ZENTA Technologies\\Shared\\ZentaUI.dll", 3);
+  WriteDword(reg, hklm, kSharedDlls, L"C:\\Program Files\\Common Files\\ZENTA Technologies Inc\\Runtime\\zrt.dll", 2);
+  WriteDword(reg, hklm, kSharedDlls, L"C:\\WINDOWS\\system32\\msvcr90.dll", 7);
+  WriteDword(reg, hklm, kSharedDlls, L"C:\\Program Files\\Harbor Lane\\Notes\\hlcore.dll", 1);
 
   // The gallery content of the Brevano Suite.
   const std::wstring gallery = std::wstring(kVendorFolder) + L"\\Brevano Suite\\Gallery Content\\";
   WriteHostFile(fs, gallery + L"imsmanifest.xml", "<manifest/>");
   WriteHostFile(fs, gallery + L"Lessons\\lesson1.flp", "lesson");
-  sim::WriteText(reg, hklm,
-                 std::wstring(L"SOFTWARE\\ZENTA Technologies Inc.\\Gallery\\TeamContent\\") + kGalleryServerHost,
-                 L"imsmanifestxml", gallery + L"imsmanifest.xml");
+  WriteText(reg, hklm, std::wstring(L"SOFTWARE\\ZENTA Technologies Inc.\\Gallery\\TeamContent\\") + kGalleryServerHost,
+            L"imsmanifestxml", gallery + L"imsmanifest.xml");
 
   // The driver key of the Tavlo drivers.
-  sim::WriteText(reg, hklm, L"SOFTWARE\\ZENTA Technologies\\ZNTTavDriver", L"Version", L"10.8");
+  WriteText(reg, hklm, L"SOFTWARE\\ZENTA Technologies\\ZNTTavDriver", L"Version", L"10.8");
 
   // The print-capture printer with its five pieces and the outside vendor's keys.
-  const std::wstring print = sim::kPrintKey;
+  const std::wstring print = kPrintKey;
   const std::wstring settings = L"SOFTWARE\\Black Ice Software Inc\\EMFNT\\PrinterVariablesValues";
   const std::pair<const wchar_t*, const wchar_t*> kSettings[] = {
       {L"DRIVER_CONFIG_INI_MSI", L"BuEIniNT.ini"},
@@ -227,23 +221,23 @@ bool WriteDemoMachine(const fs::path& folder, std::string* error) {
       {L"RESOURCE_DLL_MSI", L"BuEResNT.DLL"},
       {L"USER_INTERFACE_NAME_MSI", L"BuEUifNT.dll"},
   };
-  for (const auto& [name, value] : kSettings) sim::WriteText(reg, hklm, settings, name, value);
-  sim::WriteText(reg, hklm, L"SOFTWARE\\Black Ice Software, Inc.\\EMF", L"Installed", L"1");
+  for (const auto& [name, value] : kSettings) WriteText(reg, hklm, settings, name, value);
+  WriteText(reg, hklm, L"SOFTWARE\\Black Ice Software, Inc.\\EMF", L"Installed", L"1");
   const std::wstring printer = print + L"\\Printers\\ZENTA Quillo Print Capture";
-  sim::WriteText(reg, hklm, printer, L"Name", L"ZENTA Quillo Print Capture");
-  sim::WriteText(reg, hklm, printer, L"Port", L"IcePortER:");
-  sim::WriteText(reg, hklm, printer, L"Printer Driver", L"ZENTA Print Capture Driver");
-  sim::WriteText(reg, hklm, printer, L"Print Processor", L"EMF Print Processor");
-  sim::WriteText(reg, hklm, print + L"\\Monitors\\Ice Monitor E", L"Driver", L"BuEMonNT.dll");
-  sim::EnsureKey(reg, hklm, print + L"\\Monitors\\Ice Monitor E\\Ports\\IcePortER:");
-  sim::WriteText(reg, hklm, print + L"\\Monitors\\Local Port", L"Driver", L"localspl.dll");
+  WriteText(reg, hklm, printer, L"Name", L"ZENTA Quillo Print Capture");
+  WriteText(reg, hklm, printer, L"Port", L"IcePortER:");
+  WriteText(reg, hklm, printer, L"Printer Driver", L"ZENTA Print Capture Driver");
+  WriteText(reg, hklm, printer, L"Print Processor", L"EMF Print Processor");
+  WriteText(reg, hklm, print + L"\\Monitors\\Ice Monitor E", L"Driver", L"BuEMonNT.dll");
+  EnsureKey(reg, hklm, print + L"\\Monitors\\Ice Monitor E\\Ports\\IcePortER:");
+  WriteText(reg, hklm, print + L"\\Monitors\\Local Port", L"Driver", L"localspl.dll");
   const std::wstring x86 = print + L"\\Environments\\Windows NT x86";
-  sim::WriteText(reg, hklm, x86 + L"\\Drivers\\Version-3\\ZENTA Print Capture Driver", L"Driver", L"BuEDrvNT.dll");
-  sim::WriteText(reg, hklm, x86 + L"\\Drivers\\Version-3\\ZENTA Print Capture Driver", L"Data File", L"BuEIniNT.ini");
-  sim::WriteText(reg, hklm, x86 + L"\\Drivers\\Version-3\\ZENTA Print Capture Driver", L"Configuration File",
-                 L"BuEUifNT.dll");
-  sim::WriteText(reg, hklm, x86 + L"\\Print Processors\\EMF Print Processor", L"Driver", L"BuEProNT.dll");
-  sim::WriteText(reg, hklm, x86 + L"\\Print Processors\\winprint", L"Driver", L"winprint.dll");
+  WriteText(reg, hklm, x86 + L"\\Drivers\\Version-3\\ZENTA Print Capture Driver", L"Driver", L"BuEDrvNT.dll");
+  WriteText(reg, hklm, x86 + L"\\Drivers\\Version-3\\ZENTA Print Capture Driver", L"Data File", L"BuEIniNT.ini");
+  WriteText(reg, hklm, x86 + L"\\Drivers\\Version-3\\ZENTA Print Capture Driver", L"Configuration File",
+            L"BuEUifNT.dll");
+  WriteText(reg, hklm, x86 + L"\\Print Processors\\EMF Print Processor", L"Driver", L"BuEProNT.dll");
+  WriteText(reg, hklm, x86 + L"\\Print Processors\\winprint", L"Driver", L"winprint.dll");
   for (const wchar_t* file : {L"BuEDrvNT.dll", L"BuEIniNT.ini", L"BuEUifNT.dll"}) {
     WriteHostFile(fs, std::wstring(L"C:\\WINDOWS\\system32\\spool\\DRIVERS\\W32X86\\3\\") + file, "MZ");
   }
@@ -263,4 +257,4 @@ bool WriteDemoMachine(const fs::path& folder, std::string* error) {
   return machine->Save(error);
 }
 
-}  // namespace zc
+}  // namespace zc::sim

@@ -105,7 +105,7 @@ TEST(RemoveFolderTree, AFileInsideTheTreeCostsOnlyItsDeletion) {
   std::vector<std::string> fileCalls;
   for (const auto& [operation, target] : faults.recorded()) {
     if (target.ends_with(L".exe") || target.ends_with(L".dat") || target.ends_with(L".ini")) {
-      fileCalls.push_back(operation + " " + ToUtf8(target.substr(kProduct.size() + 1)));
+      fileCalls.push_back(operation.name() + " " + ToUtf8(target.substr(kProduct.size() + 1)));
     }
   }
   EXPECT_EQ(fileCalls, (std::vector<std::string>{"DeleteFile Quillo.exe", "SetFileAttributes Settings\\license.dat",

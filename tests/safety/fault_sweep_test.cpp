@@ -2,11 +2,15 @@
 // and the dry run, on the demo machine, once for every platform call the
 // run makes, with that one call failing as Windows makes it fail. Each run
 // must finish, close its log, and change nothing it was not entitled to.
+// One test per call, named after it, so that a failing call can be run
+// again alone (--gtest_filter='*DeleteFile_C_Program_Files*').
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <unistd.h>
+
 #include <map>
 #include <set>
 
@@ -22,65 +26,68 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The error Windows really gives when the call fails, by call.
-WinError ErrorFor(const std::string& operation) {
-  static const std::map<std::string, WinError> kErrors = {
-      {"GetFileAttributes", err::kAccessDenied},
-      {"SetFileAttributes", err::kAccessDenied},
-      {"DeleteFile", err::kSharingViolation},
-      {"RemoveDirectory", err::kDirNotEmpty},
-      {"FindFirstFile", err::kPathNotFound},
-      {"FindNextFile", err::kAccessDenied},
-      {"MoveFileEx", err::kAccessDenied},
-      {"CreateFile", err::kSharingViolation},
-      {"RegOpenKey", err::kAccessDenied},
-      {"RegCreateKey", err::kAccessDenied},
-      {"RegQueryValue", err::kMoreData},
-      {"RegSetValue", err::kAccessDenied},
-      {"RegQueryInfoKey", err::kAccessDenied},
-      {"RegEnumValue", err::kMoreData},
-      {"RegEnumKey", err::kAccessDenied},
-      {"RegDeleteValue", err::kAccessDenied},
-      {"SHDeleteKey", err::kAccessDenied},
-      {"MsiEnumProducts", err::kBadConfiguration},
-      {"MsiGetProductInfo", err::kUnknownProduct},
-      {"MsiEnumRelatedProducts", err::kBadConfiguration},
-      {"CreateProcess", err::kFileNotFound},
-      {"WaitForSingleObject", 258},
-      {"GetExitCodeProcess", err::kInvalidHandle},
-      {"EnumPrinters", err::kAccessDenied},
-      {"EnumPorts", err::kAccessDenied},
-      {"EnumMonitors", err::kAccessDenied},
-      {"EnumPrinterDrivers", err::kAccessDenied},
-      {"OpenPrinter", err::kAccessDenied},
-      {"DeletePrinter", err::kAccessDenied},
-      {"DeletePort", err::kAccessDenied},
-      {"DeletePrinterDriver", err::kPrinterDriverInUse},
-      {"DeleteMonitor", err::kAccessDenied},
-      {"DeletePrintProcessor", err::kAccessDenied},
-      {"GetPrinterDriverDirectory", err::kInsufficientBuffer},
-      {"GetPrintProcessorDirectory", err::kInsufficientBuffer},
-      {"OpenSCManager", err::kAccessDenied},
-      {"OpenService", err::kServiceDoesNotExist},
-      {"QueryServiceStatusEx", err::kInvalidHandle},
-      {"StartService", err::kServiceAlreadyRunning},
-      {"ControlService", err::kServiceCannotAcceptCtrl},
-      {"SHGetFolderPath", err::kAccessDenied},
-      {"GetWindowsDirectory", err::kAccessDenied},
-      {"GetSystemDirectory", err::kAccessDenied},
-      {"GetCurrentDirectory", err::kAccessDenied},
-      {"GetVersionEx", err::kAccessDenied},
-      {"ExpandEnvironmentStrings", err::kNotEnoughMemory},
-      {"OpenProcessToken", err::kAccessDenied},
-      {"AdjustTokenPrivileges", err::kNotAllAssigned},
-      {"InitiateSystemShutdown", err::kAccessDenied},
-  };
-  const auto it = kErrors.find(operation);
-  return it == kErrors.end() ? err::kAccessDenied : it->second;
+// The error Windows really gives when the call fails, by call. A switch
+// without a default: a call added to the machine without its error here
+// does not compile.
+WinError ErrorFor(sim::FaultOp operation) {
+  using sim::FaultOp;
+  switch (operation) {
+    case FaultOp::kGetFileAttributes: return err::kAccessDenied;
+    case FaultOp::kSetFileAttributes: return err::kAccessDenied;
+    case FaultOp::kDeleteFile: return err::kSharingViolation;
+    case FaultOp::kRemoveDirectory: return err::kDirNotEmpty;
+    case FaultOp::kFindFirstFile: return err::kPathNotFound;
+    case FaultOp::kFindNextFile: return err::kAccessDenied;
+    case FaultOp::kMoveFileEx: return err::kAccessDenied;
+    case FaultOp::kCreateFile: return err::kSharingViolation;
+    case FaultOp::kGetFinalPathNameByHandle: return err::kAccessDenied;
+    case FaultOp::kRegOpenKey: return err::kAccessDenied;
+    case FaultOp::kRegCreateKey: return err::kAccessDenied;
+    case FaultOp::kRegQueryValue: return err::kMoreData;
+    case FaultOp::kRegSetValue: return err::kAccessDenied;
+    case FaultOp::kRegQueryInfoKey: return err::kAccessDenied;
+    case FaultOp::kRegEnumValue: return err::kMoreData;
+    case FaultOp::kRegEnumKey: return err::kAccessDenied;
+    case FaultOp::kRegDeleteValue: return err::kAccessDenied;
+    case FaultOp::kSHDeleteKey: return err::kAccessDenied;
+    case FaultOp::kMsiEnumProducts: return err::kBadConfiguration;
+    case FaultOp::kMsiGetProductInfo: return err::kUnknownProduct;
+    case FaultOp::kMsiEnumRelatedProducts: return err::kBadConfiguration;
+    case FaultOp::kCreateProcess: return err::kFileNotFound;
+    case FaultOp::kWaitForSingleObject: return kWaitTimeout;
+    case FaultOp::kGetExitCodeProcess: return err::kInvalidHandle;
+    case FaultOp::kEnumPrinters: return err::kAccessDenied;
+    case FaultOp::kEnumPorts: return err::kAccessDenied;
+    case FaultOp::kEnumMonitors: return err::kAccessDenied;
+    case FaultOp::kEnumPrinterDrivers: return err::kAccessDenied;
+    case FaultOp::kOpenPrinter: return err::kAccessDenied;
+    case FaultOp::kDeletePrinter: return err::kAccessDenied;
+    case FaultOp::kDeletePort: return err::kAccessDenied;
+    case FaultOp::kDeletePrinterDriver: return err::kPrinterDriverInUse;
+    case FaultOp::kDeleteMonitor: return err::kAccessDenied;
+    case FaultOp::kDeletePrintProcessor: return err::kAccessDenied;
+    case FaultOp::kGetPrinterDriverDirectory: return err::kInsufficientBuffer;
+    case FaultOp::kGetPrintProcessorDirectory: return err::kInsufficientBuffer;
+    case FaultOp::kOpenSCManager: return err::kAccessDenied;
+    case FaultOp::kOpenService: return err::kServiceDoesNotExist;
+    case FaultOp::kQueryServiceStatusEx: return err::kInvalidHandle;
+    case FaultOp::kStartService: return err::kServiceAlreadyRunning;
+    case FaultOp::kControlService: return err::kServiceCannotAcceptCtrl;
+    case FaultOp::kSHGetFolderPath: return err::kAccessDenied;
+    case FaultOp::kGetWindowsDirectory: return err::kAccessDenied;
+    case FaultOp::kGetSystemDirectory: return err::kAccessDenied;
+    case FaultOp::kGetCurrentDirectory: return err::kAccessDenied;
+    case FaultOp::kGetVersionEx: return err::kAccessDenied;
+    case FaultOp::kExpandEnvironmentStrings: return err::kNotEnoughMemory;
+    case FaultOp::kOpenProcessToken: return err::kAccessDenied;
+    case FaultOp::kAdjustTokenPrivileges: return err::kNotAllAssigned;
+    case FaultOp::kInitiateSystemShutdown: return err::kAccessDenied;
+  }
+  return err::kAccessDenied;
 }
 
 // Where a failure shows in the log, for the calls whose failure the log names.
-std::string ExpectedLogLine(const std::string& operation, WinError error, const std::wstring& target) {
+std::string ExpectedLogLine(sim::FaultOperation operation, WinError error, const std::wstring& target) {
   const std::string code = std::to_string(error);
   if (operation == "SHDeleteKey" && target.find(L"Black Ice") != std::wstring::npos) {
     return "FAILED with error code " + code;
@@ -100,109 +107,175 @@ std::string ExpectedLogLine(const std::string& operation, WinError error, const 
   return {};
 }
 
-class FaultSweep : public ::testing::Test {
+// One distinct platform call of a reference run.
+struct SweepCall {
+  const wchar_t* arguments;
+  bool dryRun;
+  sim::FaultOperation operation;
+  std::wstring target;
+  std::size_t index;
+};
+
+void PrintTo(const SweepCall& call, std::ostream* os) { *os << call.operation.name() << " " << ToUtf8(call.target); }
+
+// The demo machine with a fixed clock: the log's name, and so the calls a
+// run makes on it, are the same in every run.
+bool WriteSweepMachine(const fs::path& folder, std::string* error) {
+  if (!sim::WriteDemoMachine(folder, error)) return false;
+  std::ofstream(folder / "machine.ini", std::ios::app) << "\n[system]\nclock = 2013-04-12 09:30:15\n";
+  return true;
+}
+
+std::unique_ptr<sim::SimMachine> LoadDemoCopy(const fs::path& pristine, const TempDir& dir) {
+  fs::copy(pristine, dir.path() / "m", fs::copy_options::recursive);
+  std::string error;
+  auto machine = sim::SimMachine::Load(dir.path() / "m", &error);
+  EXPECT_TRUE(machine) << error;
+  return machine;
+}
+
+// The calls a fault-free run of `arguments` makes on the demo machine, each
+// once. Every test process would make the same reference run to learn its
+// tests' names; the first one keeps the list beside the test program, for
+// as long as the program is the same build.
+std::vector<SweepCall> RecordedCalls(const wchar_t* arguments, bool dryRun) {
+  std::error_code ec;
+  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  const std::string stamp = std::to_string(fs::file_size(self, ec)) + " " +
+                            std::to_string(fs::last_write_time(self, ec).time_since_epoch().count());
+  const fs::path cache = self.string() + ".sweep-" + (dryRun ? "dryrun" : "removal") + ".txt";
+
+  std::vector<std::pair<sim::FaultOperation, std::wstring>> calls;
+  std::ifstream cached(cache, std::ios::binary);
+  std::string line;
+  if (cached && std::getline(cached, line) && line == stamp) {
+    while (std::getline(cached, line)) {
+      const auto tab = line.find('\t');
+      if (tab == std::string::npos) continue;
+      calls.emplace_back(sim::FaultOperation(line.substr(0, tab)), FromUtf8(line.substr(tab + 1)));
+    }
+  } else {
+    TempDir dir;
+    std::string error;
+    if (!WriteSweepMachine(dir.path() / "demo", &error)) return {};
+    TempDir run;
+    auto machine = LoadDemoCopy(dir.path() / "demo", run);
+    if (!machine) return {};
+    machine->faults().RecordCalls(true);
+    VEZEZERidivorOde app(machine->platform());
+    app.InitInstance(std::wstring(L"ZENTACleanup.exe ") + arguments);
+    std::set<std::pair<sim::FaultOperation, std::wstring>> seen;
+    for (const auto& call : machine->faults().recorded()) {
+      if (seen.insert(call).second) calls.push_back(call);
+    }
+    std::ostringstream out;
+    out << stamp << "\n";
+    for (const auto& [operation, target] : calls) out << operation.name() << "\t" << ToUtf8(target) << "\n";
+    const fs::path temporary = cache.string() + "." + std::to_string(::getpid());
+    std::ofstream(temporary, std::ios::binary) << out.str();
+    fs::rename(temporary, cache, ec);
+  }
+  std::vector<SweepCall> sweep;
+  for (const auto& [operation, target] : calls) {
+    sweep.push_back(SweepCall{arguments, dryRun, operation, target, sweep.size()});
+  }
+  return sweep;
+}
+
+// "17_DeleteFile_C_Program_Files_ZENTA_Technologies_a_dll".
+std::string CallName(const ::testing::TestParamInfo<SweepCall>& info) {
+  std::string name = std::to_string(info.param.index) + "_" + info.param.operation.name();
+  const std::string target = ToUtf8(info.param.target);
+  bool separator = false;
+  for (char c : target) {
+    const bool word = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (word) {
+      if (!separator && name.back() != '_') name += '_';
+      name += c;
+      separator = true;
+    } else {
+      separator = false;
+    }
+    if (name.size() > 120) break;
+  }
+  return name;
+}
+
+class FaultSweep : public ::testing::TestWithParam<SweepCall> {
  protected:
   static void SetUpTestSuite() {
     pristine_ = new TempDir();
     std::string error;
-    ASSERT_TRUE(sim::WriteDemoMachine(pristine_->path() / "demo", &error)) << error;
+    ASSERT_TRUE(WriteSweepMachine(pristine_->path() / "demo", &error)) << error;
   }
   static void TearDownTestSuite() {
     delete pristine_;
     pristine_ = nullptr;
   }
-
-  struct Run {
-    std::unique_ptr<TempDir> dir;
-    std::unique_ptr<sim::SimMachine> machine;
-    MachineSnapshot before;
-    std::string log;
-    std::wstring logPath;
-    std::vector<std::pair<std::string, std::wstring>> calls;
-  };
-
-  static Run RunOnce(const std::wstring& arguments, const sim::FaultRule* fault) {
-    Run run;
-    run.dir = std::make_unique<TempDir>();
-    fs::copy(pristine_->path() / "demo", run.dir->path() / "m", fs::copy_options::recursive);
-    std::string error;
-    run.machine = sim::SimMachine::Load(run.dir->path() / "m", &error);
-    EXPECT_TRUE(run.machine) << error;
-    run.before = MachineSnapshot::Take(*run.machine);
-    if (fault) run.machine->faults().Add(*fault);
-    run.machine->faults().RecordCalls(true);
-    VEZEZERidivorOde app(run.machine->platform());
-    app.InitInstance(L"ZENTACleanup.exe " + arguments);
-    run.calls = run.machine->faults().recorded();
-    run.logPath = app.LogPath();
-    run.machine->faults().Clear();
-    const auto host = run.machine->fs().HostPath(run.logPath);
-    std::ifstream in(host, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    run.log = content.str();
-    return run;
-  }
-
-  // Sweeps every distinct call of the run; returns the number of runs and
-  // adds a failure for every run that broke a promise.
-  static void Sweep(const std::wstring& arguments, bool dryRun) {
-    Run reference = RunOnce(arguments, nullptr);
-    std::vector<std::pair<std::string, std::wstring>> calls;
-    std::set<std::pair<std::string, std::wstring>> seen;
-    for (const auto& call : reference.calls) {
-      if (seen.insert(call).second) calls.push_back(call);
-    }
-    std::string error;
-    auto pristine = sim::SimMachine::Load(pristine_->path() / "demo", &error);
-    ASSERT_TRUE(pristine) << error;
-    const auto vendorCodes = VendorCodes(*pristine);
-    const std::vector<std::wstring> vendorFolders = {
-        L"C:\\PROGRAM FILES\\ZENTA TECHNOLOGIES", L"C:\\PROGRAM FILES\\ZENTA TECHNOLOGIES INC",
-        L"C:\\PROGRAM FILES\\COMMON FILES\\ZENTA TECHNOLOGIES", L"C:\\TEMP\\ZENTACLEANUP", L"C:\\ZENTACLEANUP"};
-    int passed = 0;
-    for (const auto& [operation, target] : calls) {
-      const sim::FaultRule fault{operation, target, ErrorFor(operation), 1};
-      SCOPED_TRACE(operation + " " + ToUtf8(target));
-      Run run = RunOnce(arguments, &fault);
-      const int failuresBefore = ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
-
-      const bool logLost = operation == "CreateFile" && run.log.empty();
-      if (!logLost) {
-        const bool closed = run.log.ends_with("**** Exiting the ZENTA Cleanup Tool Application *****") ||
-                            run.log.ends_with("*** Exiting the ZENTA Cleanup Tool Application ***") ||
-                            run.log.ends_with("*** A system reboot is required but was not triggered ***");
-        EXPECT_TRUE(closed) << "the log does not end with a closing line";
-        const std::string expected = ExpectedLogLine(operation, fault.error, target);
-        // The call failed where its failure is logged.
-        if (!expected.empty()) {
-          EXPECT_NE(run.log.find(expected), std::string::npos) << "missing: " << expected;
-        }
-      }
-
-      const auto after = MachineSnapshot::Take(*run.machine);
-      for (const auto& change : Differences(run.before, after)) {
-        const bool allowed =
-            dryRun ? EntitledToChange(change, {}, {L"C:\\TEMP\\ZENTACLEANUP", L"C:\\ZENTACLEANUP"}, run.before) &&
-                         change.file
-                   : EntitledToChange(change, vendorCodes, vendorFolders, run.before);
-        EXPECT_TRUE(allowed) << "changed outside what the run may change: " << ToUtf8(change.what);
-      }
-      const int failuresAfter = ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
-      if (failuresAfter == failuresBefore) ++passed;
-    }
-    std::cout << "fault sweep " << ToUtf8(arguments) << ": " << calls.size() << " calls failed one at a time, "
-              << passed << " runs passed" << std::endl;
-  }
-
   static TempDir* pristine_;
 };
 
 TempDir* FaultSweep::pristine_ = nullptr;
 
-TEST_F(FaultSweep, RemovalWithFolders) { Sweep(L"-all -folder", false); }
+TEST_P(FaultSweep, TheRunEndsLogsTheFailureAndChangesOnlyWhatItMay) {
+  const SweepCall& call = GetParam();
+  TempDir dir;
+  auto machine = LoadDemoCopy(pristine_->path() / "demo", dir);
+  ASSERT_TRUE(machine);
+  const MachineSnapshot before = MachineSnapshot::Take(*machine);
+  const auto vendorCodes = VendorCodes(*machine);
+  const sim::FaultRule fault{call.operation, call.target, ErrorFor(call.operation.op()), 1};
+  machine->faults().Add(fault);
+  VEZEZERidivorOde app(machine->platform());
+  app.InitInstance(std::wstring(L"ZENTACleanup.exe ") + call.arguments);
+  std::ifstream in(machine->fs().HostPath(app.LogPath()), std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  const std::string log = content.str();
+  // The call this test fails was made (a stale list of calls sweeps nothing).
+  EXPECT_EQ(machine->faults().fired(), 1);
 
-TEST_F(FaultSweep, DryRun) { Sweep(L"-all -dryrun", true); }
+  const bool logLost = call.operation == "CreateFile" && log.empty();
+  if (!logLost) {
+    const bool closed = log.ends_with("**** Exiting the ZENTA Cleanup Tool Application *****") ||
+                        log.ends_with("*** Exiting the ZENTA Cleanup Tool Application ***") ||
+                        log.ends_with("*** A system reboot is required but was not triggered ***");
+    EXPECT_TRUE(closed) << "the log does not end with a closing line:\n" << log;
+    // The call failed where its failure is logged.
+    const std::string expected = ExpectedLogLine(call.operation, fault.error, call.target);
+    if (!expected.empty()) {
+      EXPECT_NE(log.find(expected), std::string::npos) << "missing: " << expected;
+    }
+  }
+
+  const std::vector<std::wstring> vendorFolders = {
+      L"C:\\PROGRAM FILES\\ZENTA TECHNOLOGIES", L"C:\\PROGRAM FILES\\ZENTA TECHNOLOGIES INC",
+      L"C:\\PROGRAM FILES\\COMMON FILES\\ZENTA TECHNOLOGIES", L"C:\\TEMP\\ZENTACLEANUP", L"C:\\ZENTACLEANUP"};
+  for (const auto& change : Differences(before, MachineSnapshot::Take(*machine))) {
+    const bool allowed =
+        call.dryRun
+            ? change.file && EntitledToChange(change, {}, {L"C:\\TEMP\\ZENTACLEANUP", L"C:\\ZENTACLEANUP"}, before)
+            : EntitledToChange(change, vendorCodes, vendorFolders, before);
+    EXPECT_TRUE(allowed) << "changed outside what the run may change: " << ToUtf8(change.what);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(RemovalWithFolders, FaultSweep, ::testing::ValuesIn(RecordedCalls(L"-all -folder", false)),
+                         CallName);
+INSTANTIATE_TEST_SUITE_P(DryRun, FaultSweep, ::testing::ValuesIn(RecordedCalls(L"-all -dryrun", true)), CallName);
+
+// A sweep that recorded nearly nothing would pass by sweeping nothing.
+TEST(FaultSweepReference, RecordsEveryKindOfCallTheRunMakes) {
+  const auto removal = RecordedCalls(L"-all -folder", false);
+  std::set<std::string> kinds;
+  for (const auto& call : removal) kinds.insert(call.operation.name());
+  EXPECT_GT(removal.size(), 300u);
+  for (const char* kind : {"DeleteFile", "RemoveDirectory", "RegDeleteValue", "CreateProcess", "DeletePrinter",
+                           "ControlService", "GetFinalPathNameByHandle", "SHDeleteKey"}) {
+    EXPECT_TRUE(kinds.contains(kind)) << kind;
+  }
+  EXPECT_GT(RecordedCalls(L"-all -dryrun", true).size(), 200u);
+}
 
 }  // namespace
 }  // namespace zc::test

@@ -340,7 +340,7 @@ TEST(SimRegistryFaults, InjectedErrorsUseTheCallersNames) {
   registry.CreateKey(key, L"Sub", &sub);
   registry.OpenKey(kHkeyClassesRoot, L".txt", RegAccess::kRead, &sub);
 
-  const std::vector<std::pair<std::string, std::wstring>> expected = {
+  const std::vector<std::pair<sim::FaultOperation, std::wstring>> expected = {
       {"RegOpenKey", L"HKEY_LOCAL_MACHINE\\Software\\X"},
       {"RegQueryValue", L"HKEY_LOCAL_MACHINE\\Software\\X|Count"},
       {"RegQueryValue", L"HKEY_LOCAL_MACHINE\\Software\\X|Count"},

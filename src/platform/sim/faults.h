@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,16 +14,100 @@
 
 namespace zc::sim {
 
+// Every call of the simulated machine that can be made to fail, by the
+// Windows call it stands for. A switch over it (the fault sweep's table of
+// realistic errors) is checked for completeness by the compiler.
+enum class FaultOp {
+  kGetFileAttributes,
+  kSetFileAttributes,
+  kDeleteFile,
+  kRemoveDirectory,
+  kFindFirstFile,
+  kFindNextFile,
+  kMoveFileEx,
+  kCreateFile,
+  kGetFinalPathNameByHandle,
+  kRegOpenKey,
+  kRegCreateKey,
+  kRegQueryValue,
+  kRegSetValue,
+  kRegQueryInfoKey,
+  kRegEnumValue,
+  kRegEnumKey,
+  kRegDeleteValue,
+  kSHDeleteKey,
+  kMsiEnumProducts,
+  kMsiGetProductInfo,
+  kMsiEnumRelatedProducts,
+  kCreateProcess,
+  kWaitForSingleObject,
+  kGetExitCodeProcess,
+  kEnumPrinters,
+  kEnumPorts,
+  kEnumMonitors,
+  kEnumPrinterDrivers,
+  kOpenPrinter,
+  kDeletePrinter,
+  kDeletePort,
+  kDeletePrinterDriver,
+  kDeleteMonitor,
+  kDeletePrintProcessor,
+  kGetPrinterDriverDirectory,
+  kGetPrintProcessorDirectory,
+  kOpenSCManager,
+  kOpenService,
+  kQueryServiceStatusEx,
+  kStartService,
+  kControlService,
+  kSHGetFolderPath,
+  kGetWindowsDirectory,
+  kGetSystemDirectory,
+  kGetCurrentDirectory,
+  kGetVersionEx,
+  kExpandEnvironmentStrings,
+  kOpenProcessToken,
+  kAdjustTokenPrivileges,
+  kInitiateSystemShutdown,
+};
+
+// The Windows call's name ("DeleteFile"), and back.
+std::string_view FaultOpName(FaultOp op);
+std::optional<FaultOp> FaultOpNamed(std::string_view name);
+// Whether the call's target is a file system path: such targets are
+// compared as Windows compares paths, not as text.
+bool IsPathOperation(FaultOp op);
+
+// A call named in a test by its Windows name. A name that is no call is a
+// slip of the test's, refused at once (std::invalid_argument).
+class FaultOperation {
+ public:
+  FaultOperation(FaultOp op) : op_(op) {}  // NOLINT(google-explicit-constructor): names read as calls
+  FaultOperation(const char* name);        // NOLINT(google-explicit-constructor)
+  FaultOperation(const std::string& name) : FaultOperation(name.c_str()) {}  // NOLINT(google-explicit-constructor)
+
+  FaultOp op() const { return op_; }
+  std::string name() const { return std::string(FaultOpName(op_)); }
+  friend bool operator==(FaultOperation a, FaultOperation b) { return a.op_ == b.op_; }
+  friend bool operator==(FaultOperation a, const char* name) { return FaultOpName(a.op_) == name; }
+  friend bool operator==(FaultOperation a, const std::string& name) { return FaultOpName(a.op_) == name; }
+  friend bool operator<(FaultOperation a, FaultOperation b) { return a.op_ < b.op_; }
+  friend std::ostream& operator<<(std::ostream& out, FaultOperation op) { return out << FaultOpName(op.op_); }
+
+ private:
+  FaultOp op_;
+};
+
 struct FaultRule {
-  std::string operation;  // the Windows call's name, e.g. "RegDeleteValue", "DeleteFile"
-  std::wstring target;    // the path, key path, value or piece; "*" for any; compared case-insensitively
+  FaultOperation operation;
+  std::wstring target;  // the path, key path, value or piece; "*" for any; compared case-insensitively
   WinError error = 0;
   int remaining = -1;  // how many more calls fail; -1 for every call
 };
 
 class FaultPlan {
  public:
-  void Add(FaultRule rule) { rules_.push_back(std::move(rule)); }
+  // A path target is kept as Windows would spell it.
+  void Add(FaultRule rule);
   void Clear() { rules_.clear(); }
   bool empty() const { return rules_.empty(); }
   // Whether Check can do anything: a rule to apply or calls to record.
@@ -30,17 +115,24 @@ class FaultPlan {
 
   // The error that `operation` on `target` must fail with, if any. A rule
   // with a count is used up as it fires.
-  std::optional<WinError> Check(std::string_view operation, std::wstring_view target);
+  std::optional<WinError> Check(FaultOp operation, std::wstring_view target);
 
   // Every (operation, target) that was checked, in order; the fault sweep
   // uses it to learn which calls a run makes.
   void RecordCalls(bool on) { recording_ = on; }
-  const std::vector<std::pair<std::string, std::wstring>>& recorded() const { return recorded_; }
+  const std::vector<std::pair<FaultOperation, std::wstring>>& recorded() const { return recorded_; }
+  // How many calls a rule made fail.
+  int fired() const { return fired_; }
 
  private:
   std::vector<FaultRule> rules_;
   bool recording_ = false;
-  std::vector<std::pair<std::string, std::wstring>> recorded_;
+  std::vector<std::pair<FaultOperation, std::wstring>> recorded_;
+  int fired_ = 0;
 };
+
+// A fault target as the plan keeps it: a path as Windows would spell it (a
+// search pattern's folder too), anything else as written.
+std::wstring NormaliseFaultTarget(FaultOp op, std::wstring_view target);
 
 }  // namespace zc::sim

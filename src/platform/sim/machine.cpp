@@ -14,7 +14,7 @@ SimMachine::SimMachine(fs::path folder, MachineConfig config) : folder_(std::mov
   config_.ApplyDefaults();
   for (const auto& rule : config_.faults) faults_.Add(rule);
   for (const auto& path : config_.lockedFiles) {
-    faults_.Add(FaultRule{"DeleteFile", path, err::kSharingViolation, -1});
+    faults_.Add(FaultRule{FaultOp::kDeleteFile, path, err::kSharingViolation, -1});
   }
 }
 

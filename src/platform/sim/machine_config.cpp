@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "platform/text.h"
+#include "platform/win_path.h"
 
 namespace zc::sim {
 
@@ -26,14 +27,20 @@ std::string Lower(std::string s) {
   return s;
 }
 
+int DaysIn(int year, int month) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
 bool ParseClock(const std::string& text, LocalTime* t) {
   int y, mo, d, h, mi, s;
   char tail;
   if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d%c", &y, &mo, &d, &h, &mi, &s, &tail) != 6) return false;
-  if (y < 1601 || y > 30827 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 ||
-      s > 59) {
+  if (y < 1601 || y > 30827 || mo < 1 || mo > 12 || d < 1 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59) {
     return false;
   }
+  if (d > DaysIn(y, mo)) return false;  // 2013-02-30 is no day
   *t = LocalTime{y, mo, d, h, mi, s};
   return true;
 }
@@ -89,6 +96,17 @@ bool ParseService(const std::string& text, ServiceBehaviour* behaviour) {
   return !first;
 }
 
+// A path of the machine as Windows spells it: on one of its drives, without
+// a relative part, a NUL or a device prefix. Empty when it is none.
+std::wstring MachinePath(const std::string& text, const std::function<bool(wchar_t)>& driveExists) {
+  if (text.find('\0') != std::string::npos) return {};
+  const std::wstring wide = FromUtf8(text);
+  const winpath::PathView path = winpath::Parse(wide);
+  if (path.form != winpath::Form::kDrive || path.literal || path.error != err::kSuccess) return {};
+  if (driveExists && !driveExists(path.drive)) return {};
+  return winpath::ToText(path);
+}
+
 bool IsProductCode(const std::string& text) {
   if (text.size() != 38 || text.front() != '{' || text.back() != '}') return false;
   for (std::size_t i = 1; i < 37; ++i) {
@@ -111,8 +129,8 @@ void MachineConfig::ApplyDefaults() {
   if (systemFolder.empty()) systemFolder = windowsFolder + L"\\system32";
 }
 
-bool ParseMachineConfig(const std::string& rawText, const std::string& fileName, MachineConfig* out,
-                        ConfigError* error) {
+bool ParseMachineConfig(const std::string& rawText, const std::string& fileName, MachineConfig* out, ConfigError* error,
+                        const std::function<bool(wchar_t)>& driveExists) {
   MachineConfig config;
   std::string text = rawText;
   if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
@@ -141,8 +159,16 @@ bool ParseMachineConfig(const std::string& rawText, const std::string& fileName,
     }
     if (section.empty()) return fail("a setting before the first [section]");
 
+    auto path = [&](const std::string& value, std::wstring* into) {
+      *into = MachinePath(value, driveExists);
+      return !into->empty();
+    };
+    constexpr const char* kNoPath =
+        "expected a full path on one of the machine's drives, such as C:\\WINDOWS (no relative part, no NUL)";
     if (section == "locked") {
-      config.lockedFiles.push_back(FromUtf8(line));
+      std::wstring locked;
+      if (!path(line, &locked)) return fail(kNoPath);
+      config.lockedFiles.push_back(std::move(locked));
       continue;
     }
 
@@ -159,13 +185,13 @@ bool ParseMachineConfig(const std::string& rawText, const std::string& fileName,
         if (!ParseClock(value, &t)) return fail("clock must read YYYY-MM-DD hh:mm:ss");
         config.clock = t;
       } else if (k == "current_directory") {
-        config.currentDirectory = FromUtf8(value);
+        if (!path(value, &config.currentDirectory)) return fail(kNoPath);
       } else if (k == "programs") {
-        config.programsFolder = FromUtf8(value);
+        if (!path(value, &config.programsFolder)) return fail(kNoPath);
       } else if (k == "windows") {
-        config.windowsFolder = FromUtf8(value);
+        if (!path(value, &config.windowsFolder)) return fail(kNoPath);
       } else if (k == "system") {
-        config.systemFolder = FromUtf8(value);
+        if (!path(value, &config.systemFolder)) return fail(kNoPath);
       } else if (k == "version") {
         unsigned major = 0, minor = 0;
         char tail;
@@ -207,9 +233,18 @@ bool ParseMachineConfig(const std::string& rawText, const std::string& fileName,
     } else if (section == "faults") {
       // OPERATION TARGET = ERROR [COUNT]
       const auto blank = key.find_first_of(" \t");
-      FaultRule rule;
-      rule.operation = key.substr(0, blank);
-      rule.target = blank == std::string::npos ? L"*" : FromUtf8(Trim(key.substr(blank)));
+      const std::string name = key.substr(0, blank);
+      const auto op = FaultOpNamed(name);
+      if (!op) return fail("'" + name + "' is no operation the machine can fail");
+      FaultRule rule{*op, L"*"};
+      if (blank != std::string::npos) {
+        const std::string target = Trim(key.substr(blank));
+        if (target != "*" && IsPathOperation(*op) && *op != FaultOp::kFindFirstFile) {
+          if (!path(target, &rule.target)) return fail(kNoPath);
+        } else {
+          rule.target = FromUtf8(target);
+        }
+      }
       std::istringstream values(value);
       std::string errorText, countText;
       values >> errorText >> countText;
@@ -235,7 +270,12 @@ bool LoadMachineConfig(const std::filesystem::path& path, MachineConfig* config,
   }
   std::stringstream buffer;
   buffer << file.rdbuf();
-  return ParseMachineConfig(buffer.str(), path.filename().string(), config, error);
+  const std::filesystem::path folder = path.parent_path();
+  return ParseMachineConfig(buffer.str(), path.filename().string(), config, error, [&folder](wchar_t drive) {
+    std::error_code ec;
+    const char letter = static_cast<char>(drive >= L'A' && drive <= L'Z' ? drive - L'A' + L'a' : drive);
+    return std::filesystem::is_directory(folder / (std::string("drive_") + letter), ec);
+  });
 }
 
 std::string WriteMachineConfig(const MachineConfig& c) {
@@ -275,7 +315,7 @@ std::string WriteMachineConfig(const MachineConfig& c) {
   if (!c.faults.empty()) {
     out << "\n[faults]\n";
     for (const auto& f : c.faults) {
-      out << f.operation << " " << ToUtf8(f.target) << " = " << f.error;
+      out << f.operation.name() << " " << ToUtf8(f.target) << " = " << f.error;
       if (f.remaining >= 0) out << " " << f.remaining;
       out << "\n";
     }

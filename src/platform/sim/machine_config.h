@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -49,8 +50,11 @@ struct ConfigError {
 
 // Parses machine.ini text. On error returns false and fills `error`; the
 // config passed in is then left as it was.
-bool ParseMachineConfig(const std::string& text, const std::string& fileName, MachineConfig* config,
-                        ConfigError* error);
+// Paths ([system] folders, [locked] files, the targets of path faults) must
+// name a full path on a drive of the machine (with `driveExists` given, one
+// of the drives it has); they are kept as Windows spells them.
+bool ParseMachineConfig(const std::string& text, const std::string& fileName, MachineConfig* config, ConfigError* error,
+                        const std::function<bool(wchar_t)>& driveExists = {});
 bool LoadMachineConfig(const std::filesystem::path& path, MachineConfig* config, ConfigError* error);
 
 // The machine.ini text that gives back `config`.

@@ -182,7 +182,7 @@ std::wstring SimFileSystem::WindowsPathOfHost(const std::string& host) const {
 WinError SimFileSystem::GetFinalPath(std::wstring_view path, bool followLink, std::wstring* finalPath) {
   finalPath->clear();
   if (faults_) {
-    if (auto e = faults_->Check("GetFinalPathNameByHandle", path)) return *e;
+    if (auto e = faults_->Check(FaultOp::kGetFinalPathNameByHandle, path)) return *e;
   }
   Resolved r;
   if (const WinError e = Resolve(path, &r)) return e;
@@ -434,7 +434,7 @@ std::uint32_t SimFileSystem::StoredAttributes(const std::wstring& windowsPath, b
 
 WinError SimFileSystem::GetAttributes(std::wstring_view path, std::uint32_t* attributes) {
   if (faults_) {
-    if (auto e = faults_->Check("GetFileAttributes", path)) return *e;
+    if (auto e = faults_->Check(FaultOp::kGetFileAttributes, path)) return *e;
   }
   Resolved r;
   if (const WinError e = Resolve(path, &r)) return e;
@@ -456,7 +456,7 @@ WinError SimFileSystem::GetAttributes(std::wstring_view path, std::uint32_t* att
 
 WinError SimFileSystem::SetAttributes(std::wstring_view path, std::uint32_t attributes) {
   if (faults_) {
-    if (auto e = faults_->Check("SetFileAttributes", path)) return *e;
+    if (auto e = faults_->Check(FaultOp::kSetFileAttributes, path)) return *e;
   }
   Resolved r;
   if (const WinError e = Resolve(path, &r)) return e;
@@ -466,7 +466,7 @@ WinError SimFileSystem::SetAttributes(std::wstring_view path, std::uint32_t attr
 
 WinError SimFileSystem::DeleteFileAt(std::wstring_view path) {
   if (faults_) {
-    if (auto e = faults_->Check("DeleteFile", path)) return *e;
+    if (auto e = faults_->Check(FaultOp::kDeleteFile, path)) return *e;
   }
   Resolved r;
   if (const WinError e = Resolve(path, &r)) return e;
@@ -481,7 +481,7 @@ WinError SimFileSystem::DeleteFileAt(std::wstring_view path) {
 
 WinError SimFileSystem::RemoveFolder(std::wstring_view path) {
   if (faults_) {
-    if (auto e = faults_->Check("RemoveDirectory", path)) return *e;
+    if (auto e = faults_->Check(FaultOp::kRemoveDirectory, path)) return *e;
   }
   Resolved r;
   if (const WinError e = Resolve(path, &r)) return e;
@@ -505,7 +505,7 @@ WinError SimFileSystem::RemoveFolder(std::wstring_view path) {
 WinError SimFileSystem::FindFirst(std::wstring_view pattern, FindHandleValue* handle, FindData* data) {
   *handle = 0;
   if (faults_) {
-    if (auto e = faults_->Check("FindFirstFile", pattern)) return *e;
+    if (auto e = faults_->Check(FaultOp::kFindFirstFile, pattern)) return *e;
   }
   std::size_t cut = pattern.size();
   while (cut > 0 && !IsSeparator(pattern[cut - 1])) --cut;
@@ -582,7 +582,7 @@ WinError SimFileSystem::FindNext(FindHandleValue handle, FindData* data) {
   const auto it = finds_.find(handle);
   if (it == finds_.end()) return err::kInvalidHandle;
   if (faults_) {
-    if (auto e = faults_->Check("FindNextFile", L"*")) return *e;
+    if (auto e = faults_->Check(FaultOp::kFindNextFile, L"*")) return *e;
   }
   if (it->second.next >= it->second.entries.size()) return err::kNoMoreFiles;
   *data = std::move(it->second.entries[it->second.next++]);  // each entry is handed out once
@@ -595,7 +595,7 @@ WinError SimFileSystem::FindClose(FindHandleValue handle) {
 
 WinError SimFileSystem::ScheduleDeleteAtReboot(std::wstring_view path) {
   if (faults_) {
-    if (auto e = faults_->Check("MoveFileEx", path)) return *e;
+    if (auto e = faults_->Check(FaultOp::kMoveFileEx, path)) return *e;
   }
   if (onScheduleDelete_) onScheduleDelete_(std::wstring(path));
   return err::kSuccess;
@@ -612,7 +612,7 @@ std::unique_ptr<OutputFile> SimFileSystem::OpenOutputFileToAppend(std::wstring_v
 std::unique_ptr<OutputFile> SimFileSystem::OpenOutput(std::wstring_view path, bool append, WinError* error) {
   *error = err::kSuccess;
   if (faults_) {
-    if (auto e = faults_->Check("CreateFile", path)) {
+    if (auto e = faults_->Check(FaultOp::kCreateFile, path)) {
       *error = *e;
       return nullptr;
     }

@@ -10,7 +10,7 @@ namespace ml = msilayout;
 
 WinError SimWindowsInstaller::EnumProducts(std::uint32_t index, std::wstring* productCode) {
   if (faults_) {
-    if (auto e = faults_->Check("MsiEnumProducts", std::to_wstring(index))) return *e;
+    if (auto e = faults_->Check(FaultOp::kMsiEnumProducts, std::to_wstring(index))) return *e;
   }
   if (index == 0) {
     products_.clear();
@@ -26,7 +26,8 @@ WinError SimWindowsInstaller::EnumProducts(std::uint32_t index, std::wstring* pr
 WinError SimWindowsInstaller::GetProductInfo(std::wstring_view productCode, std::wstring_view property,
                                              std::uint32_t capacity, std::wstring* value) {
   if (faults_) {
-    if (auto e = faults_->Check("MsiGetProductInfo", std::wstring(productCode) + L"|" + std::wstring(property))) {
+    if (auto e =
+            faults_->Check(FaultOp::kMsiGetProductInfo, std::wstring(productCode) + L"|" + std::wstring(property))) {
       return *e;
     }
   }
@@ -52,7 +53,7 @@ WinError SimWindowsInstaller::GetProductInfo(std::wstring_view productCode, std:
 WinError SimWindowsInstaller::EnumRelatedProducts(std::wstring_view upgradeCode, std::uint32_t index,
                                                   std::wstring* productCode) {
   if (faults_) {
-    if (auto e = faults_->Check("MsiEnumRelatedProducts", upgradeCode)) return *e;
+    if (auto e = faults_->Check(FaultOp::kMsiEnumRelatedProducts, upgradeCode)) return *e;
   }
   if (!ml::IsBracedGuid(upgradeCode)) return err::kInvalidParameter;
   if (index == 0) {

@@ -8,7 +8,7 @@ constexpr TokenHandleValue kTokenHandle = 0x2C;
 
 WinError SimPower::OpenProcessTokenHandle(TokenHandleValue* token) {
   if (faults_) {
-    if (auto e = faults_->Check("OpenProcessToken", L"*")) return *e;
+    if (auto e = faults_->Check(FaultOp::kOpenProcessToken, L"*")) return *e;
   }
   *token = kTokenHandle;
   ++openTokens_;
@@ -18,7 +18,7 @@ WinError SimPower::OpenProcessTokenHandle(TokenHandleValue* token) {
 WinError SimPower::SetShutdownPrivilege(TokenHandleValue token, bool enabled) {
   if (token != kTokenHandle) return err::kInvalidHandle;
   if (faults_) {
-    if (auto e = faults_->Check("AdjustTokenPrivileges", L"SeShutdownPrivilege")) return *e;
+    if (auto e = faults_->Check(FaultOp::kAdjustTokenPrivileges, L"SeShutdownPrivilege")) return *e;
   }
   if (!privilegeHeld_) return err::kNotAllAssigned;
   privilegeEnabled_ = enabled;
@@ -27,7 +27,7 @@ WinError SimPower::SetShutdownPrivilege(TokenHandleValue token, bool enabled) {
 
 WinError SimPower::RequestRestart() {
   if (faults_) {
-    if (auto e = faults_->Check("InitiateSystemShutdown", L"*")) return *e;
+    if (auto e = faults_->Check(FaultOp::kInitiateSystemShutdown, L"*")) return *e;
   }
   if (!privilegeEnabled_) return err::kAccessDenied;
   restartRequested_ = true;

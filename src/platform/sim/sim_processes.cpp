@@ -26,7 +26,7 @@ WinError SimProcesses::StartProcess(std::wstring_view applicationName, std::wstr
   const std::wstring program =
       !applicationName.empty() ? std::wstring(applicationName) : (args.empty() ? std::wstring() : args[0]);
   if (faults_) {
-    if (auto e = faults_->Check("CreateProcess", program)) return *e;
+    if (auto e = faults_->Check(FaultOp::kCreateProcess, program)) return *e;
   }
   if (program.empty()) return err::kFileNotFound;
 
@@ -102,7 +102,7 @@ std::uint32_t SimProcesses::Wait(ProcessHandleValue process, std::uint32_t /*mil
   const auto it = handles_.find(process);
   if (it == handles_.end()) return kWaitFailed;
   if (faults_) {
-    if (auto e = faults_->Check("WaitForSingleObject", runs_[it->second].program)) {
+    if (auto e = faults_->Check(FaultOp::kWaitForSingleObject, runs_[it->second].program)) {
       return *e == kWaitTimeout ? kWaitTimeout : kWaitFailed;
     }
   }
@@ -113,7 +113,7 @@ WinError SimProcesses::GetExitCode(ProcessHandleValue process, std::uint32_t* ex
   const auto it = handles_.find(process);
   if (it == handles_.end()) return err::kInvalidHandle;
   if (faults_) {
-    if (auto e = faults_->Check("GetExitCodeProcess", runs_[it->second].program)) return *e;
+    if (auto e = faults_->Check(FaultOp::kGetExitCodeProcess, runs_[it->second].program)) return *e;
   }
   *exitCode = runs_[it->second].exitCode;
   return err::kSuccess;

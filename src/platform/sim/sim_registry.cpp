@@ -86,12 +86,12 @@ WinError SimRegistry::Locate(HKey key, std::wstring_view path, Target* target, b
   return err::kSuccess;
 }
 
-std::optional<WinError> SimRegistry::Fault(std::string_view operation, const std::wstring& target) const {
+std::optional<WinError> SimRegistry::Fault(FaultOp operation, const std::wstring& target) const {
   if (faults_ == nullptr) return std::nullopt;
   return faults_->Check(operation, target);
 }
 
-std::optional<WinError> SimRegistry::ValueFault(std::string_view operation, const std::wstring& keyDisplay,
+std::optional<WinError> SimRegistry::ValueFault(FaultOp operation, const std::wstring& keyDisplay,
                                                 std::wstring_view name) const {
   // The "key|value" target is made only when someone is watching.
   if (faults_ == nullptr || !faults_->watching()) return std::nullopt;
@@ -135,7 +135,7 @@ WinError SimRegistry::OpenKey(HKey root, std::wstring_view path, RegAccess acces
   *key = HKey{};
   Target target;
   if (WinError error = Locate(root, path, &target)) return error;
-  if (auto fault = Fault("RegOpenKey", target.display)) return *fault;
+  if (auto fault = Fault(FaultOp::kRegOpenKey, target.display)) return *fault;
   RegKey* node = Find(target);
   if (node == nullptr) return err::kFileNotFound;
   *key = AddHandle(OpenedKey{node->shared_from_this(), target.hive, std::move(target.names), std::move(target.display),
@@ -148,7 +148,7 @@ WinError SimRegistry::CreateKey(HKey root, std::wstring_view path, HKey* key) {
   *key = HKey{};
   Target target;
   if (WinError error = Locate(root, path, &target)) return error;
-  if (auto fault = Fault("RegCreateKey", target.display)) return *fault;
+  if (auto fault = Fault(FaultOp::kRegCreateKey, target.display)) return *fault;
   if (!target.writable) return err::kAccessDenied;
   RegKey* node = target.node;
   if (node == nullptr) {
@@ -179,7 +179,7 @@ WinError SimRegistry::QueryValue(HKey key, std::wstring_view name, std::uint32_t
                                  std::uint32_t* size) {
   Target target;
   if (WinError error = Locate(key, {}, &target, false)) return error;
-  if (auto fault = ValueFault("RegQueryValue", target.Display(), name)) return *fault;
+  if (auto fault = ValueFault(FaultOp::kRegQueryValue, target.Display(), name)) return *fault;
   if (data != nullptr && size == nullptr) return err::kInvalidParameter;
   const RegKey* node = KeyOf(target);
   const RegValue* value = node != nullptr ? node->FindValue(name) : nullptr;
@@ -201,7 +201,7 @@ WinError SimRegistry::SetValue(HKey key, std::wstring_view name, std::uint32_t t
                                std::uint32_t size) {
   Target target;
   if (WinError error = Locate(key, {}, &target, false)) return error;
-  if (auto fault = ValueFault("RegSetValue", target.Display(), name)) return *fault;
+  if (auto fault = ValueFault(FaultOp::kRegSetValue, target.Display(), name)) return *fault;
   if (!target.writable) return err::kAccessDenied;
   if (name.size() > kMaxValueNameLength || (data == nullptr && size != 0)) return err::kInvalidParameter;
   RegKey* node = KeyOf(target);
@@ -214,7 +214,7 @@ WinError SimRegistry::SetValue(HKey key, std::wstring_view name, std::uint32_t t
 WinError SimRegistry::QueryInfoKey(HKey key, RegKeyInfo* info) {
   Target target;
   if (WinError error = Locate(key, {}, &target, false)) return error;
-  if (auto fault = Fault("RegQueryInfoKey", target.Display())) return *fault;
+  if (auto fault = Fault(FaultOp::kRegQueryInfoKey, target.Display())) return *fault;
   if (info == nullptr) return err::kInvalidParameter;
   *info = RegKeyInfo{};
   if (const RegKey* node = KeyOf(target)) {
@@ -231,7 +231,7 @@ WinError SimRegistry::EnumValue(HKey key, std::uint32_t index, std::uint32_t nam
                                 std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) {
   Target target;
   if (WinError error = Locate(key, {}, &target, false)) return error;
-  if (auto fault = Fault("RegEnumValue", target.Display())) return *fault;
+  if (auto fault = Fault(FaultOp::kRegEnumValue, target.Display())) return *fault;
   if (data != nullptr && size == nullptr) return err::kInvalidParameter;
   const RegKey* node = KeyOf(target);
   std::uint32_t nameUnits = 0;
@@ -255,7 +255,7 @@ WinError SimRegistry::EnumValue(HKey key, std::uint32_t index, std::uint32_t nam
 WinError SimRegistry::EnumKey(HKey key, std::uint32_t index, std::wstring* name) {
   Target target;
   if (WinError error = Locate(key, {}, &target, false)) return error;
-  if (auto fault = Fault("RegEnumKey", target.Display())) return *fault;
+  if (auto fault = Fault(FaultOp::kRegEnumKey, target.Display())) return *fault;
   const RegKey* node = KeyOf(target);
   const RegKey* sub = node != nullptr ? node->SubKeyAt(index) : nullptr;
   if (sub == nullptr) return err::kNoMoreItems;
@@ -266,7 +266,7 @@ WinError SimRegistry::EnumKey(HKey key, std::uint32_t index, std::wstring* name)
 WinError SimRegistry::DeleteValue(HKey key, std::wstring_view name) {
   Target target;
   if (WinError error = Locate(key, {}, &target, false)) return error;
-  if (auto fault = ValueFault("RegDeleteValue", target.Display(), name)) return *fault;
+  if (auto fault = ValueFault(FaultOp::kRegDeleteValue, target.Display(), name)) return *fault;
   if (!target.writable) return err::kAccessDenied;
   RegKey* node = KeyOf(target);
   if (node == nullptr || !node->DeleteValue(name)) return err::kFileNotFound;
@@ -276,7 +276,7 @@ WinError SimRegistry::DeleteValue(HKey key, std::wstring_view name) {
 WinError SimRegistry::DeleteTree(HKey root, std::wstring_view path) {
   Target target;
   if (WinError error = Locate(root, path, &target)) return error;
-  if (auto fault = Fault("SHDeleteKey", target.display)) return *fault;
+  if (auto fault = Fault(FaultOp::kSHDeleteKey, target.display)) return *fault;
   // A predefined root itself cannot be deleted.
   if (target.predefined && path.empty()) return err::kAccessDenied;
   RegKey* node = Find(target);

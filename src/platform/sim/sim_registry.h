@@ -91,10 +91,9 @@ class SimRegistry : public Registry {
   // `withNames` false: the caller works on the key's node alone (a value
   // operation on an open handle), so an open handle's names are not copied.
   WinError Locate(HKey key, std::wstring_view path, Target* target, bool withNames = true) const;
-  std::optional<WinError> Fault(std::string_view operation, const std::wstring& target) const;
+  std::optional<WinError> Fault(FaultOp operation, const std::wstring& target) const;
   // A fault of a value: the target is the key's display name, '|', the value's name.
-  std::optional<WinError> ValueFault(std::string_view operation, const std::wstring& keyDisplay,
-                                     std::wstring_view name) const;
+  std::optional<WinError> ValueFault(FaultOp operation, const std::wstring& keyDisplay, std::wstring_view name) const;
   std::vector<std::wstring> Physical(Hive hive, const std::vector<std::wstring>& names) const;
   RegKey* Find(const Target& target) const;
   // The key a value operation works on; null when a predefined root names

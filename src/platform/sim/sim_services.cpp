@@ -29,7 +29,7 @@ std::uint32_t SimServiceManager::StateOf(const std::wstring& name) { return Serv
 WinError SimServiceManager::OpenManager(ScHandleValue* manager) {
   *manager = 0;
   if (faults_) {
-    if (auto e = faults_->Check("OpenSCManager", L"*")) return *e;
+    if (auto e = faults_->Check(FaultOp::kOpenSCManager, L"*")) return *e;
   }
   *manager = nextHandle_;
   nextHandle_ += 8;
@@ -43,7 +43,7 @@ WinError SimServiceManager::OpenServiceNamed(ScHandleValue manager, std::wstring
   const auto it = handles_.find(manager);
   if (it == handles_.end() || !it->second.empty()) return err::kInvalidHandle;
   if (faults_) {
-    if (auto e = faults_->Check("OpenService", name)) return *e;
+    if (auto e = faults_->Check(FaultOp::kOpenService, name)) return *e;
   }
   if (name.empty() ||
       !KeyExists(reg_, kHkeyLocalMachine, L"SYSTEM\\CurrentControlSet\\Services\\" + std::wstring(name))) {
@@ -59,7 +59,7 @@ WinError SimServiceManager::QueryState(ScHandleValue service, std::uint32_t* sta
   const auto it = handles_.find(service);
   if (it == handles_.end() || it->second.empty()) return err::kInvalidHandle;
   if (faults_) {
-    if (auto e = faults_->Check("QueryServiceStatusEx", it->second)) return *e;
+    if (auto e = faults_->Check(FaultOp::kQueryServiceStatusEx, it->second)) return *e;
   }
   Service& s = ServiceFor(it->second);
   // N polls see the pending state; the one after them sees where it led.
@@ -76,7 +76,7 @@ WinError SimServiceManager::StartServiceAt(ScHandleValue service) {
   const auto it = handles_.find(service);
   if (it == handles_.end() || it->second.empty()) return err::kInvalidHandle;
   if (faults_) {
-    if (auto e = faults_->Check("StartService", it->second)) return *e;
+    if (auto e = faults_->Check(FaultOp::kStartService, it->second)) return *e;
   }
   Service& s = ServiceFor(it->second);
   if (s.state != svcstate::kStopped) return err::kServiceAlreadyRunning;
@@ -90,7 +90,7 @@ WinError SimServiceManager::StopServiceAt(ScHandleValue service, std::uint32_t* 
   const auto it = handles_.find(service);
   if (it == handles_.end() || it->second.empty()) return err::kInvalidHandle;
   if (faults_) {
-    if (auto e = faults_->Check("ControlService", it->second)) return *e;
+    if (auto e = faults_->Check(FaultOp::kControlService, it->second)) return *e;
   }
   Service& s = ServiceFor(it->second);
   if (s.state == svcstate::kStopped) return err::kServiceNotActive;

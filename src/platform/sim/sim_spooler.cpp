@@ -40,7 +40,7 @@ WinError SimSpooler::Deliver(std::uint32_t bufferSize, std::uint32_t* needed, st
 WinError SimSpooler::EnumPrinters(std::uint32_t bufferSize, std::uint32_t* needed,
                                   std::vector<PrinterRecord>* records) {
   if (faults_) {
-    if (auto e = faults_->Check("EnumPrinters", L"*")) return *e;
+    if (auto e = faults_->Check(FaultOp::kEnumPrinters, L"*")) return *e;
   }
   std::vector<PrinterRecord> all;
   std::uint32_t bytes = 0;
@@ -61,7 +61,7 @@ WinError SimSpooler::EnumPrinters(std::uint32_t bufferSize, std::uint32_t* neede
 
 WinError SimSpooler::EnumPorts(std::uint32_t bufferSize, std::uint32_t* needed, std::vector<PortRecord>* records) {
   if (faults_) {
-    if (auto e = faults_->Check("EnumPorts", L"*")) return *e;
+    if (auto e = faults_->Check(FaultOp::kEnumPorts, L"*")) return *e;
   }
   std::vector<PortRecord> all;
   std::uint32_t bytes = 0;
@@ -87,7 +87,7 @@ WinError SimSpooler::EnumPorts(std::uint32_t bufferSize, std::uint32_t* needed, 
 WinError SimSpooler::EnumMonitors(std::uint32_t bufferSize, std::uint32_t* needed,
                                   std::vector<MonitorRecord>* records) {
   if (faults_) {
-    if (auto e = faults_->Check("EnumMonitors", L"*")) return *e;
+    if (auto e = faults_->Check(FaultOp::kEnumMonitors, L"*")) return *e;
   }
   std::vector<MonitorRecord> all;
   std::uint32_t bytes = 0;
@@ -106,7 +106,7 @@ WinError SimSpooler::EnumMonitors(std::uint32_t bufferSize, std::uint32_t* neede
 
 WinError SimSpooler::EnumDrivers(std::uint32_t bufferSize, std::uint32_t* needed, std::vector<DriverRecord>* records) {
   if (faults_) {
-    if (auto e = faults_->Check("EnumPrinterDrivers", L"*")) return *e;
+    if (auto e = faults_->Check(FaultOp::kEnumPrinterDrivers, L"*")) return *e;
   }
   std::vector<DriverRecord> all;
   std::uint32_t bytes = 0;
@@ -133,7 +133,7 @@ WinError SimSpooler::EnumDrivers(std::uint32_t bufferSize, std::uint32_t* needed
 WinError SimSpooler::OpenPrinterHandle(std::wstring_view name, PrinterHandleValue* handle) {
   *handle = 0;
   if (faults_) {
-    if (auto e = faults_->Check("OpenPrinter", name)) return *e;
+    if (auto e = faults_->Check(FaultOp::kOpenPrinter, name)) return *e;
   }
   if (name.empty() || !KeyExists(reg_, kHkeyLocalMachine, kPrint + L"\\Printers\\" + std::wstring(name))) {
     return err::kInvalidPrinterName;
@@ -148,7 +148,7 @@ WinError SimSpooler::DeletePrinterAt(PrinterHandleValue handle) {
   const auto it = printers_.find(handle);
   if (it == printers_.end()) return err::kInvalidHandle;
   if (faults_) {
-    if (auto e = faults_->Check("DeletePrinter", it->second)) return *e;
+    if (auto e = faults_->Check(FaultOp::kDeletePrinter, it->second)) return *e;
   }
   const WinError e = reg_.DeleteTree(kHkeyLocalMachine, kPrint + L"\\Printers\\" + it->second);
   return e == err::kFileNotFound ? err::kInvalidPrinterName : e;
@@ -160,7 +160,7 @@ WinError SimSpooler::ClosePrinterHandle(PrinterHandleValue handle) {
 
 WinError SimSpooler::DeletePortNamed(std::wstring_view port) {
   if (faults_) {
-    if (auto e = faults_->Check("DeletePort", port)) return *e;
+    if (auto e = faults_->Check(FaultOp::kDeletePort, port)) return *e;
   }
   const std::wstring monitors = kPrint + L"\\Monitors";
   for (const auto& monitor : SubKeyNames(reg_, kHkeyLocalMachine, monitors)) {
@@ -176,7 +176,8 @@ WinError SimSpooler::DeletePortNamed(std::wstring_view port) {
 
 WinError SimSpooler::DeleteDriverNamed(std::wstring_view environment, std::wstring_view driver) {
   if (faults_) {
-    if (auto e = faults_->Check("DeletePrinterDriver", std::wstring(environment) + L"|" + std::wstring(driver))) {
+    if (auto e =
+            faults_->Check(FaultOp::kDeletePrinterDriver, std::wstring(environment) + L"|" + std::wstring(driver))) {
       return *e;
     }
   }
@@ -193,7 +194,7 @@ WinError SimSpooler::DeleteDriverNamed(std::wstring_view environment, std::wstri
 
 WinError SimSpooler::DeleteMonitorNamed(std::wstring_view monitor) {
   if (faults_) {
-    if (auto e = faults_->Check("DeleteMonitor", monitor)) return *e;
+    if (auto e = faults_->Check(FaultOp::kDeleteMonitor, monitor)) return *e;
   }
   const WinError e = reg_.DeleteTree(kHkeyLocalMachine, kPrint + L"\\Monitors\\" + std::wstring(monitor));
   return e == err::kFileNotFound ? err::kUnknownPrintMonitor : e;
@@ -201,7 +202,7 @@ WinError SimSpooler::DeleteMonitorNamed(std::wstring_view monitor) {
 
 WinError SimSpooler::DeleteProcessorNamed(std::wstring_view processor) {
   if (faults_) {
-    if (auto e = faults_->Check("DeletePrintProcessor", processor)) return *e;
+    if (auto e = faults_->Check(FaultOp::kDeletePrintProcessor, processor)) return *e;
   }
   // A null environment names the caller's: the tool is a 32-bit program.
   const WinError e = reg_.DeleteTree(kHkeyLocalMachine, kPrint + L"\\Environments\\" + std::wstring(kEnvironmentX86) +
@@ -211,7 +212,7 @@ WinError SimSpooler::DeleteProcessorNamed(std::wstring_view processor) {
 
 WinError SimSpooler::GetDriverDirectory(std::wstring* directory) {
   if (faults_) {
-    if (auto e = faults_->Check("GetPrinterDriverDirectory", L"*")) return *e;
+    if (auto e = faults_->Check(FaultOp::kGetPrinterDriverDirectory, L"*")) return *e;
   }
   *directory = windows_ + L"\\system32\\spool\\DRIVERS\\" + EnvironmentFolder(kEnvironmentX86);
   return err::kSuccess;
@@ -219,7 +220,7 @@ WinError SimSpooler::GetDriverDirectory(std::wstring* directory) {
 
 WinError SimSpooler::GetProcessorDirectory(std::wstring* directory) {
   if (faults_) {
-    if (auto e = faults_->Check("GetPrintProcessorDirectory", L"*")) return *e;
+    if (auto e = faults_->Check(FaultOp::kGetPrintProcessorDirectory, L"*")) return *e;
   }
   *directory = windows_ + L"\\system32\\spool\\PRTPROCS\\" + EnvironmentFolder(kEnvironmentX86);
   return err::kSuccess;

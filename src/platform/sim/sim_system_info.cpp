@@ -17,7 +17,7 @@ LocalTime SimSystemInfo::Now() {
 WinError SimSystemInfo::GetShellFolder(int csidl, bool /*defaultPath*/, std::wstring* path) {
   path->clear();
   if (faults_) {
-    if (auto e = faults_->Check("SHGetFolderPath", std::to_wstring(csidl))) return *e;
+    if (auto e = faults_->Check(FaultOp::kSHGetFolderPath, std::to_wstring(csidl))) return *e;
   }
   switch (csidl) {
     case csidl::kProgramFiles: *path = config_.programsFolder; return err::kSuccess;
@@ -31,12 +31,12 @@ WinError SimSystemInfo::GetShellFolder(int csidl, bool /*defaultPath*/, std::wst
 }
 
 std::wstring SimSystemInfo::WindowsDirectory() {
-  if (faults_ && faults_->Check("GetWindowsDirectory", L"*")) return {};
+  if (faults_ && faults_->Check(FaultOp::kGetWindowsDirectory, L"*")) return {};
   return config_.windowsFolder;
 }
 
 std::wstring SimSystemInfo::SystemDirectory() {
-  if (faults_ && faults_->Check("GetSystemDirectory", L"*")) return {};
+  if (faults_ && faults_->Check(FaultOp::kGetSystemDirectory, L"*")) return {};
   return config_.systemFolder;
 }
 
@@ -44,7 +44,7 @@ std::uint32_t SimSystemInfo::GetCurrentDir(std::uint32_t capacity, std::wstring*
   *error = err::kSuccess;
   directory->clear();
   if (faults_) {
-    if (auto e = faults_->Check("GetCurrentDirectory", L"*")) {
+    if (auto e = faults_->Check(FaultOp::kGetCurrentDirectory, L"*")) {
       *error = *e;
       return 0;
     }
@@ -56,7 +56,7 @@ std::uint32_t SimSystemInfo::GetCurrentDir(std::uint32_t capacity, std::wstring*
 }
 
 bool SimSystemInfo::GetVersion(OsVersion* version) {
-  if (faults_ && faults_->Check("GetVersionEx", L"*")) return false;
+  if (faults_ && faults_->Check(FaultOp::kGetVersionEx, L"*")) return false;
   *version = config_.version;
   return true;
 }
@@ -90,7 +90,7 @@ std::optional<std::wstring> SimSystemInfo::GetEnvironmentValue(std::wstring_view
 }
 
 std::uint32_t SimSystemInfo::ExpandEnvironment(std::wstring_view source, std::wstring* expanded) {
-  if (faults_ && faults_->Check("ExpandEnvironmentStrings", source)) return 0;
+  if (faults_ && faults_->Check(FaultOp::kExpandEnvironmentStrings, source)) return 0;
   std::wstring out;
   std::size_t i = 0;
   while (i < source.size()) {

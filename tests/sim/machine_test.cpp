@@ -111,7 +111,8 @@ TEST(MachineConfig, DefaultsFollowBitnessAndTheWindowsFolder) {
 }
 
 TEST(MachineConfig, RefusesMalformedLinesByNumber) {
-  const std::pair<const char*, int> kBad[] = {
+  using namespace std::string_literals;
+  const std::pair<std::string, int> kBad[] = {
       {"[system]\nbits = 128\n", 2},
       {"[system]\nclock = 2013-04-12\n", 2},
       {"[system]\nclock = 2013-13-01 00:00:00\n", 2},
@@ -128,17 +129,61 @@ TEST(MachineConfig, RefusesMalformedLinesByNumber) {
       {"[msiexec]\n{4233A874-F8D9-4777-B94C-432B2889509D} = fails\n", 2},
       {"[faults]\nDeleteFile C:\\x = five\n", 2},
       {"[faults]\nDeleteFile C:\\x = 5 twice\n", 2},
+      // Dates that no calendar has.
+      {"[system]\nclock = 2013-02-30 09:00:00\n", 2},
+      {"[system]\nclock = 2013-02-29 09:00:00\n", 2},
+      {"[system]\nclock = 2013-04-31 09:00:00\n", 2},
+      // Paths that name nothing on the machine: relative, rooted, device,
+      // network, with a NUL or a character no name holds.
+      {"[system]\nwindows = WINDOWS\n", 2},
+      {"[system]\nwindows = \\WINDOWS\n", 2},
+      {"[system]\nwindows = C:WINDOWS\n", 2},
+      {"[system]\nsystem = \\\\?\\C:\\WINDOWS\\system32\n", 2},
+      {"[system]\ncurrent_directory = \\\\server\\share\n", 2},
+      {"[system]\nprograms = C:\\Program Files\\a|b\n", 2},
+      {"[system]\nwindows = C:\\WIN\0DOWS\n"s, 2},
+      {"[locked]\nin-use.dll\n", 2},
+      {"[faults]\nDeleteFile relative\\a.dll = 32\n", 2},
+      // An operation the machine cannot fail.
+      {"[faults]\nDeleteFiles C:\\x = 5\n", 2},
+      {"[faults]\ndeletefile C:\\x = 5\n", 2},
   };
   for (const auto& [text, line] : kBad) {
     MachineConfig c;
     c.currentDirectory = L"C:\\Untouched";
     ConfigError error;
     EXPECT_FALSE(ParseMachineConfig(text, "machine.ini", &c, &error)) << text;
-    EXPECT_EQ(error.line, line) << text;
+    EXPECT_EQ(error.line, line) << text << error.ToString();
     EXPECT_EQ(error.file, "machine.ini");
     EXPECT_EQ(error.ToString().rfind("machine.ini:" + std::to_string(line) + ": ", 0), 0u) << error.ToString();
     EXPECT_EQ(c.currentDirectory, L"C:\\Untouched") << "the config is left as it was";
   }
+}
+
+// Side files name paths as Windows does: each spelling Windows reads as the
+// same path is the same path, kept as Windows spells it.
+TEST(MachineConfig, PathsAreKeptAsWindowsSpellsThem) {
+  MachineConfig c;
+  ConfigError error;
+  ASSERT_TRUE(
+      ParseMachineConfig("[system]\nwindows = c:/WINDOWS/\ncurrent_directory = C:\\Tools\\.\\\n"
+                         "programs = C:\\Program Files.\n"
+                         "[locked]\nC:\\x\\\\in-use.dll\n[faults]\nDeleteFile C:/y//a.dll. = 5\n",
+                         "machine.ini", &c, &error))
+      << error.ToString();
+  EXPECT_EQ(c.windowsFolder, L"C:\\WINDOWS");
+  EXPECT_EQ(c.currentDirectory, L"C:\\Tools");
+  EXPECT_EQ(c.programsFolder, L"C:\\Program Files");
+  ASSERT_EQ(c.lockedFiles.size(), 1u);
+  EXPECT_EQ(c.lockedFiles[0], L"C:\\x\\in-use.dll");
+  ASSERT_EQ(c.faults.size(), 1u);
+  EXPECT_EQ(c.faults[0].target, L"C:\\y\\a.dll");
+  // A leap day is a day.
+  EXPECT_TRUE(ParseMachineConfig("[system]\nclock = 2012-02-29 09:00:00\n", "machine.ini", &c, &error));
+  // Given the machine's drives, a folder on another drive is refused.
+  EXPECT_FALSE(ParseMachineConfig("[system]\n\nwindows = D:\\WINDOWS\n", "machine.ini", &c, &error,
+                                  [](wchar_t drive) { return drive == L'C'; }));
+  EXPECT_EQ(error.line, 3);
 }
 
 class SimMachineTest : public ::testing::Test {

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "app/family_table.h"
 #include "app/log_path.h"
 #include "catalogue/families.h"
 #include "ui/resource.h"
@@ -104,48 +105,21 @@ void VEZEZERidivorOde::RunSilentFlow(const CCustomCommandLineInfo& cmd) {
   if (cmd.m_bDryRun) {
     m_bSilent = true;
     m_log << eol << "*** Silent ZENTA Cleanup Tool Dry run for selected products" << eol;
-    struct DryRunFamily {
-      bool selected;
-      const char* heading;
-      const wchar_t* labels[2];
-    };
-    const DryRunFamily families[] = {
-        {cmd.m_bQuorix, "*** List of folders for Quorix/Teviro Software: ", {L"Quorix/Teviro", nullptr}},
-        {cmd.m_bQuillo, "*** List of folders for Quillo Software: ", {L"Quillo Software", nullptr}},
-        {cmd.m_bVexil, "*** List of folders for Vexil: ", {L"Vexil", nullptr}},
-        {cmd.m_bConvexa, "*** List of folders for Convexa: ", {L"Convexa", nullptr}},
-        {cmd.m_bConvexaPE, "*** List of folders for Convexa PE: ", {L"Convexa PE", nullptr}},
-        {cmd.m_bTavlo,
-         "*** List of folders for Tavlo/Product Drivers ",
-         {L"Tavlo/Product Drivers", L"ZENTA Tavlo Software"}},
-        {cmd.m_bCommonFiles, "*** List of folders for Common Files: ", {L"Common Files", nullptr}},
-    };
-    for (const auto& family : families) {
-      if (!family.selected) continue;
-      m_log << eol << family.heading << eol << eol;
-      for (const wchar_t* label : family.labels) {
-        if (label) CustomClean(label, false, false);
-      }
+    for (const auto& option : kDryRunOrder) {
+      if (!(cmd.*option.flag)) continue;
+      m_log << eol << option.dryRunHeading << eol << eol;
+      for (FamilyIndex family : option.families) CustomClean(kProductFamilies[family].label, false, false);
     }
     return;
   }
 
-  const bool anyFamily = cmd.m_bQuillo || cmd.m_bTavlo || cmd.m_bQuorix || cmd.m_bVexil || cmd.m_bConvexa ||
-                         cmd.m_bConvexaPE || cmd.m_bCommonFiles;
-  if (!anyFamily) return;
-
+  if (!cmd.SelectsSilentFlow()) return;
   m_bSilent = true;
   m_log << eol << "*** Silent Cleanup" << eol;
-  if (cmd.m_bTavlo) {
-    CustomClean(L"Tavlo/Product Drivers", cmd.m_bFolder, true);
-    CustomClean(L"ZENTA Tavlo Software", cmd.m_bFolder, true);
+  for (const auto& option : kCleanOrder) {
+    if (!(cmd.*option.flag)) continue;
+    for (FamilyIndex family : option.families) CustomClean(kProductFamilies[family].label, cmd.m_bFolder, true);
   }
-  if (cmd.m_bQuorix) CustomClean(L"Quorix/Teviro", cmd.m_bFolder, true);
-  if (cmd.m_bQuillo) CustomClean(L"Quillo Software", cmd.m_bFolder, true);
-  if (cmd.m_bVexil) CustomClean(L"Vexil", cmd.m_bFolder, true);
-  if (cmd.m_bConvexa) CustomClean(L"Convexa", cmd.m_bFolder, true);
-  if (cmd.m_bConvexaPE) CustomClean(L"Convexa PE", cmd.m_bFolder, true);
-  if (cmd.m_bCommonFiles) CustomClean(L"Common Files", cmd.m_bFolder, true);
 }
 
 void VEZEZERidivorOde::RunDialogLoop(const CCustomCommandLineInfo& cmdInfo, bool showBasic, bool showCustom) {
@@ -178,8 +152,7 @@ void VEZEZERidivorOde::RunDialogLoop(const CCustomCommandLineInfo& cmdInfo, bool
     if (enterCustom) {
       g_listEntries.clear();
       BuildProductCodeLists(true);
-      for (int family : {kFamilyQuillo, kFamilyTavloDrivers, kFamilyQuorix, kFamilyVexil, kFamilyConvexa,
-                         kFamilyConvexaPE, kFamilyCommonFiles}) {
+      for (FamilyIndex family : kCustomModeFamilies) {
         if (!ProductCodeList(family).empty()) g_listEntries.push_back(kProductFamilies[family].label);
       }
       CProductVersion custom(ui, m_pMainWnd);
@@ -288,6 +261,8 @@ void VEZEZERidivorOde::EndRun() {
   m_log << eol << eol << "**** Exiting the ZENTA Cleanup Tool Application *****";
   m_log.Close();
 }
+
+std::wstring VEZEZERidivorOde::StepTimestamp() { return FormatTimestamp(m_platform.system.Now()) + L" "; }
 
 int VEZEZERidivorOde::ExitStatus() const {
   if (m_bInvalidCommandLine) return exitstatus::kInvalidCommandLine;

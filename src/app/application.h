@@ -20,12 +20,12 @@ namespace zc {
 namespace exitstatus {
 inline constexpr int kCompleted = 0;
 inline constexpr int kRefused = 1;
-inline constexpr int kInstallInProgress = 1618;
+inline constexpr int kInstallInProgress = static_cast<int>(err::kInstallInProgress);
 inline constexpr int kUninstallFailed = 1603;
 inline constexpr int kRestartInitiated = 1641;
-inline constexpr int kRestartRequired = 3010;
+inline constexpr int kRestartRequired = static_cast<int>(err::kSuccessRebootRequired);
 // Windows Installer's "invalid command line": an argument that is no option.
-inline constexpr int kInvalidCommandLine = 1639;
+inline constexpr int kInvalidCommandLine = static_cast<int>(err::kInvalidCommandLine);
 }  // namespace exitstatus
 
 class VEZEZERidivorOde {

@@ -29,14 +29,12 @@ int VEZEZERidivorOde::GetPathState(const std::wstring& path) {
 
 std::wstring VEZEZERidivorOde::LookupInstallLocation(const std::wstring& productCode, const std::wstring& programFile) {
   if (!productCode.empty()) {
-    std::wstring location = ReadLocalMachineString(
-        m_platform.registry, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + productCode,
-        L"InstallLocation");
+    std::wstring location =
+        ReadLocalMachineString(m_platform.registry, regpath::kUninstall + productCode, L"InstallLocation");
     if (!location.empty()) return location;
   }
   if (!programFile.empty()) {
-    const std::wstring value = ReadLocalMachineString(
-        m_platform.registry, L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" + programFile, L"");
+    const std::wstring value = ReadLocalMachineString(m_platform.registry, regpath::kAppPaths + programFile, L"");
     if (!value.empty()) {
       const std::wstring lowerValue = ToLowerAscii(value);
       const std::wstring lowerFile = ToLowerAscii(programFile);

@@ -1,6 +1,7 @@
 // The families' product-code lists: what Windows Installer relates to each
 // upgrade code, or the family's known releases when it relates none.
 #include "app/application.h"
+#include "app/family_table.h"
 #include "catalogue/families.h"
 
 namespace zc {
@@ -10,16 +11,7 @@ constexpr std::uint32_t kProductCodeBuffer = 39;
 }
 
 std::vector<std::wstring>& VEZEZERidivorOde::ProductCodeList(int family) {
-  switch (family) {
-    case kFamilyQuillo: return m_quilloProductCodes;
-    case kFamilyTavloDrivers: return m_tavloDriverProductCodes;
-    case kFamilyQuorix: return m_quorixProductCodes;
-    case kFamilyVexil: return m_vexilProductCodes;
-    case kFamilyConvexa: return m_convexaProductCodes;
-    case kFamilyConvexaPE: return m_convexaPEProductCodes;
-    case kFamilyCommonFiles: return m_commonFilesProductCodes;
-    default: return m_tavloSoftwareProductCodes;
-  }
+  return this->*kFamilyRows[static_cast<std::size_t>(family)].codes;
 }
 
 std::vector<std::wstring> VEZEZERidivorOde::EnumRelatedProducts(const std::wstring& upgradeCode) {

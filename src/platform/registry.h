@@ -37,6 +37,15 @@ inline constexpr std::uint32_t kMultiSz = 7;
 inline constexpr std::uint32_t kQword = 11;
 }  // namespace regtype
 
+// Keys under HKEY_LOCAL_MACHINE that the tool reads or cleans, spelled as
+// the tool spells them; the last two end in a backslash, for the name that
+// follows.
+namespace regpath {
+inline constexpr const wchar_t* kSharedDlls = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
+inline constexpr const wchar_t* kUninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+inline constexpr const wchar_t* kAppPaths = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+}  // namespace regpath
+
 enum class RegAccess {
   kDefault,    // RegOpenKeyW: no access mask given
   kRead,       // KEY_READ

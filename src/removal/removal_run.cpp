@@ -3,13 +3,12 @@
 #include <optional>
 
 #include "app/application.h"
+#include "app/family_table.h"
 #include "removal/side_by_side.h"
 
 namespace zc {
 
 namespace {
-
-constexpr const wchar_t* kSharedDllsKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
 
 bool Contains(const std::wstring& text, const wchar_t* part) { return text.find(part) != std::wstring::npos; }
 
@@ -134,7 +133,7 @@ bool VEZEZERidivorOde::RunRemoval(bool removeFolders, bool remove, int productIn
                              : L"**** List of folders that need to be cleaned up for ")
             << product.m_strName << eol << eol;
       RemoveFolderTree(location, applyCleanup);
-      CleanSharedDlls(kSharedDllsKey, location, applyCleanup);
+      CleanSharedDlls(regpath::kSharedDlls, location, applyCleanup);
     };
 
     if (m_bSilent) {
@@ -161,10 +160,7 @@ bool VEZEZERidivorOde::RunRemoval(bool removeFolders, bool remove, int productIn
   if (allProducts) {
     const bool apply = removeFolders || folderAnswer == kYes;
     if (remove) {
-      for (const wchar_t* label :
-           {L"Quorix/Teviro", L"Quillo Software", L"Tavlo/Product Drivers", L"ZENTA Tavlo Software"}) {
-        CustomClean(label, apply, true);
-      }
+      for (FamilyIndex family : kClosingStageFamilies) CustomClean(kProductFamilies[family].label, apply, true);
     }
     const std::wstring timestamp = StepTimestamp();
     m_log << eol << eol << timestamp
@@ -173,16 +169,16 @@ bool VEZEZERidivorOde::RunRemoval(bool removeFolders, bool remove, int productIn
           << eol << eol;
     RemoveFolderTree(m_strCommonFilesFolder, apply);
     RemoveFolderTree(m_strCommonFilesIncFolder, apply);
-    CleanSharedDlls(kSharedDllsKey, m_strCommonFilesFolder, apply);
+    CleanSharedDlls(regpath::kSharedDlls, m_strCommonFilesFolder, apply);
 
     m_log << eol << eol << timestamp
           << (apply ? L"**** Applying folder Cleanup for all the folders in the default ZENTA Install location"
                     : L"**** List of ZENTA folders in the default location that need to be cleaned up")
           << eol << eol;
     RemoveFolderTree(m_strVendorFolder, apply);
-    CleanSharedDlls(kSharedDllsKey, m_strVendorFolder, apply);
+    CleanSharedDlls(regpath::kSharedDlls, m_strVendorFolder, apply);
     RemoveFolderTree(m_strVendorIncFolder, apply);
-    CleanSharedDlls(kSharedDllsKey, m_strVendorIncFolder, apply);
+    CleanSharedDlls(regpath::kSharedDlls, m_strVendorIncFolder, apply);
 
     bool restart = false;
     CleanSideBySideAssemblies(restart, apply, m_log, m_platform.fs, m_platform.system, m_guard);

@@ -11,9 +11,6 @@ namespace {
 
 constexpr std::uint32_t kMsiZapTimeout = 1800000;  // 30 minutes
 constexpr std::uint32_t kCurrentDirectoryBuffer = 260;
-constexpr std::uint32_t kInstallInProgress = 1618;
-constexpr std::uint32_t kUnknownProduct = 1605;
-constexpr std::uint32_t kProductVersionUnknown = 1614;
 
 std::wstring FormatCommand(const wchar_t* pattern, const std::wstring& a, const std::wstring& b) {
   std::wstring out(pattern);
@@ -79,9 +76,9 @@ bool VEZEZERidivorOde::RunMsiUninstall(const std::wstring& productCode, const st
     m_log << "A reboot will be required as the Uninstall return Code is: " << exitCode << eol;
     m_nLastExitCode = 0;
     m_bRebootRequired = true;
-  } else if (exitCode == kInstallInProgress) {
+  } else if (exitCode == err::kInstallInProgress) {
     m_bAnyInstallInProgress = true;
-  } else if (exitCode != 0 && exitCode != kUnknownProduct && exitCode != kProductVersionUnknown) {
+  } else if (exitCode != 0 && exitCode != err::kUnknownProduct && exitCode != err::kProductVersionUnknown) {
     m_bAnyUninstallFailure = true;
   }
   return true;
@@ -141,8 +138,8 @@ bool VEZEZERidivorOde::IsProductRegistered(const std::wstring& productCode) {
   auto& registry = m_platform.registry;
   {
     UniqueRegKey key(registry);
-    if (registry.OpenKey(kHkeyLocalMachine, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + productCode,
-                         RegAccess::kRead, key.put()) == err::kSuccess) {
+    if (registry.OpenKey(kHkeyLocalMachine, regpath::kUninstall + productCode, RegAccess::kRead, key.put()) ==
+        err::kSuccess) {
       return true;
     }
   }

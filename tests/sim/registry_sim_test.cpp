@@ -49,7 +49,7 @@ TEST_F(SimRegistryTest, MissingKeysAndValuesGiveTwo) {
   EXPECT_EQ(registry_.QueryValue(vendor, L"Nothing", nullptr, nullptr, &size), 2u);
   EXPECT_EQ(registry_.QueryValue(vendor, L"", nullptr, nullptr, &size), 2u);  // no default value
   EXPECT_EQ(registry_.DeleteValue(Open(L"SOFTWARE\\Vendor", RegAccess::kAllAccess), L"Nothing"), 2u);
-  EXPECT_EQ(registry_.OpenKey(kHkeyLocalMachine, L"SOFTWARE\\\\Vendor", RegAccess::kRead, &key), kErrorBadPathname);
+  EXPECT_EQ(registry_.OpenKey(kHkeyLocalMachine, L"SOFTWARE\\\\Vendor", RegAccess::kRead, &key), err::kBadPathname);
 }
 
 TEST_F(SimRegistryTest, QueryValueSizesAndShortBuffers) {
@@ -190,14 +190,14 @@ TEST_F(SimRegistryTest, DeleteTreeAndHandlesOnDeletedKeys) {
   EXPECT_EQ(registry_.OpenKey(kHkeyLocalMachine, L"SOFTWARE\\Vendor\\Gamma", RegAccess::kRead, &gone), 2u);
 
   const auto one = Dword(1);
-  EXPECT_EQ(registry_.SetValue(deep, L"v", regtype::kDword, one.data(), 4), kErrorKeyDeleted);
+  EXPECT_EQ(registry_.SetValue(deep, L"v", regtype::kDword, one.data(), 4), err::kKeyDeleted);
   RegKeyInfo info;
-  EXPECT_EQ(registry_.QueryInfoKey(deep, &info), kErrorKeyDeleted);
+  EXPECT_EQ(registry_.QueryInfoKey(deep, &info), err::kKeyDeleted);
   HKey child{};
-  EXPECT_EQ(registry_.CreateKey(deep, L"Child", &child), kErrorKeyDeleted);
+  EXPECT_EQ(registry_.CreateKey(deep, L"Child", &child), err::kKeyDeleted);
   // A key created again at the same path is another key.
   ASSERT_EQ(registry_.CreateKey(kHkeyLocalMachine, L"SOFTWARE\\Vendor\\Gamma\\Deep", &child), 0u);
-  EXPECT_EQ(registry_.QueryInfoKey(deep, &info), kErrorKeyDeleted);
+  EXPECT_EQ(registry_.QueryInfoKey(deep, &info), err::kKeyDeleted);
   EXPECT_EQ(registry_.CloseKey(deep), 0u);
 
   // Relative to an open key, and the open key itself with an empty path.

@@ -22,9 +22,6 @@ namespace zc::sim {
 
 namespace {
 
-constexpr WinError kBadNetPath = 53;
-constexpr WinError kDirectory = 267;  // ERROR_DIRECTORY: not a folder
-constexpr WinError kFilenameTooLong = 206;
 constexpr std::size_t kMaxPath = 260;
 // What a walk begun in a cached folder returns when a name is missing: the
 // cache may be stale, so the caller walks again from the drive root.
@@ -215,7 +212,7 @@ WinError SimFileSystem::Resolve(std::wstring_view rawPath, Resolved* out, bool a
     parsed = winpath::MakeAbsolute(rawPath, current);
   }
   if (parsed.error != err::kSuccess) return parsed.error;
-  if (parsed.form == winpath::Form::kUnc) return kBadNetPath;
+  if (parsed.form == winpath::Form::kUnc) return err::kBadNetPath;
   // A device that is no drive ("\\.\pipe\x", a volume by its GUID) is
   // nothing of the machine's drives.
   if (parsed.form != winpath::Form::kDrive) return err::kPathNotFound;
@@ -229,7 +226,7 @@ WinError SimFileSystem::Resolve(std::wstring_view rawPath, Resolved* out, bool a
   // Characters of "X:\a\b" and its terminating NUL: MAX_PATH counts the NUL.
   std::size_t length = 3;
   for (const auto& p : parts) length += p.size() + 1;
-  if (length > kMaxPath && !literal) return kFilenameTooLong;
+  if (length > kMaxPath && !literal) return err::kFilenameTooLong;
 
   // The key of each folder on the way: ends[k] ends that of the first k parts.
   std::wstring key;
@@ -488,12 +485,12 @@ WinError SimFileSystem::RemoveFolder(std::wstring_view path) {
   std::error_code ec;
   if (S_ISLNK(r.mode)) {
     // A junction goes by itself; what it points at stays.
-    if (!fs::is_directory(r.host, ec)) return kDirectory;
+    if (!fs::is_directory(r.host, ec)) return err::kDirectory;
     if (UnlinkResolved(r, false) != 0) return err::kAccessDenied;
     ForgetAttributes(r.windows);
     return err::kSuccess;
   }
-  if (!S_ISDIR(r.mode)) return kDirectory;
+  if (!S_ISDIR(r.mode)) return err::kDirectory;
   if (StoredAttributes(r.windows, true) & fileattr::kReadOnly) return err::kAccessDenied;
   if (UnlinkResolved(r, true) != 0)
     return errno == ENOTEMPTY || errno == EEXIST ? err::kDirNotEmpty : err::kAccessDenied;

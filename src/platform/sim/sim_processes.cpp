@@ -8,7 +8,6 @@ namespace zc::sim {
 
 namespace {
 
-constexpr std::uint32_t kMsiInvalidCommandLine = 1639;
 
 std::wstring FileNameOf(const std::wstring& path) {
   const auto cut = path.find_last_of(L"\\/");
@@ -72,7 +71,7 @@ std::uint32_t SimProcesses::RunMsiExec(const std::vector<std::wstring>& args) {
       productCode = a.size() > 2 ? a.substr(2) : (i + 1 < args.size() ? args[++i] : std::wstring());
     }
   }
-  if (!msilayout::IsBracedGuid(productCode)) return kMsiInvalidCommandLine;
+  if (!msilayout::IsBracedGuid(productCode)) return err::kInvalidCommandLine;
   if (!msi_.IsRegistered(productCode)) return err::kUnknownProduct;
 
   std::uint32_t exitCode = 0;

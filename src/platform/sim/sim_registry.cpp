@@ -62,7 +62,7 @@ WinError SimRegistry::Locate(HKey key, std::wstring_view path, Target* target, b
   } else {
     const OpenedKey* opened = Handle(key);
     if (opened == nullptr) return err::kInvalidHandle;
-    if (opened->node->deleted()) return kErrorKeyDeleted;
+    if (opened->node->deleted()) return err::kKeyDeleted;
     target->hive = opened->hive;
     if (withNames || !path.empty()) {
       target->names = opened->names;
@@ -76,7 +76,7 @@ WinError SimRegistry::Locate(HKey key, std::wstring_view path, Target* target, b
   }
   if (!path.empty()) {
     std::vector<std::wstring> below;
-    if (!SplitKeyPath(path, &below)) return kErrorBadPathname;
+    if (!SplitKeyPath(path, &below)) return err::kBadPathname;
     target->names.insert(target->names.end(), std::make_move_iterator(below.begin()),
                          std::make_move_iterator(below.end()));
     target->display += L'\\';

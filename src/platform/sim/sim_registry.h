@@ -34,9 +34,6 @@
 
 namespace zc::sim {
 
-inline constexpr WinError kErrorBadPathname = 161;
-inline constexpr WinError kErrorKeyDeleted = 1018;
-
 class SimRegistry : public Registry {
  public:
   static constexpr std::uintptr_t kFirstHandle = 0xA4;

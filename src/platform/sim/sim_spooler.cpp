@@ -7,9 +7,6 @@ namespace zc::sim {
 
 namespace {
 
-constexpr WinError kUnknownPort = 1796;
-constexpr WinError kUnknownPrintProcessor = 1798;
-constexpr WinError kPrinterDriverInUse = 3001;
 constexpr std::uint32_t kFixedRecordBytes = 88;
 
 const std::wstring kPrint = kPrintKey;
@@ -171,7 +168,7 @@ WinError SimSpooler::DeletePortNamed(std::wstring_view port) {
       err::kSuccess) {
     return err::kSuccess;
   }
-  return kUnknownPort;
+  return err::kUnknownPort;
 }
 
 WinError SimSpooler::DeleteDriverNamed(std::wstring_view environment, std::wstring_view driver) {
@@ -187,7 +184,7 @@ WinError SimSpooler::DeleteDriverNamed(std::wstring_view environment, std::wstri
   const std::wstring printers = kPrint + L"\\Printers";
   for (const auto& printer : SubKeyNames(reg_, kHkeyLocalMachine, printers)) {
     auto used = ReadText(reg_, kHkeyLocalMachine, printers + L"\\" + printer, L"Printer Driver");
-    if (used && EqualsNoCase(*used, driver)) return kPrinterDriverInUse;
+    if (used && EqualsNoCase(*used, driver)) return err::kPrinterDriverInUse;
   }
   return reg_.DeleteTree(kHkeyLocalMachine, key);
 }
@@ -207,7 +204,7 @@ WinError SimSpooler::DeleteProcessorNamed(std::wstring_view processor) {
   // A null environment names the caller's: the tool is a 32-bit program.
   const WinError e = reg_.DeleteTree(kHkeyLocalMachine, kPrint + L"\\Environments\\" + std::wstring(kEnvironmentX86) +
                                                             L"\\Print Processors\\" + std::wstring(processor));
-  return e == err::kFileNotFound ? kUnknownPrintProcessor : e;
+  return e == err::kFileNotFound ? err::kUnknownPrintProcessor : e;
 }
 
 WinError SimSpooler::GetDriverDirectory(std::wstring* directory) {

@@ -1,6 +1,7 @@
 // zentacleanup: the tool on a simulated Windows machine kept in a folder.
 //
 //   zentacleanup [--machine DIR] [--answers FILE] [--catalogue] TOOL-ARGUMENTS...
+//   zentacleanup --pack-guid GUID...
 //
 // The -- options are taken out before the tool's own parser sees the rest.
 // Without --machine the run works on a fresh copy of the built-in demo
@@ -18,6 +19,7 @@
 #include "app/demo_machine.h"
 #include "catalogue/families.h"
 #include "platform/argv.h"
+#include "platform/sim/installer_layout.h"
 #include "platform/sim/machine.h"
 #include "platform/text.h"
 
@@ -31,7 +33,8 @@ void PrintUsage() {
                "  --machine DIR   run on the simulated machine in DIR (default: a fresh copy of the demo machine)\n"
                "  --answers FILE  answers for message boxes and dialogs, one a line\n"
                "  --catalogue     print the product families and exit\n"
-               "  --make-demo DIR write the demo machine into DIR and exit\n");
+               "  --make-demo DIR write the demo machine into DIR and exit\n"
+               "  --pack-guid GUID print the form Windows Installer keys a braced GUID by, one a line, and exit\n");
 }
 
 void PrintCatalogue() {
@@ -45,6 +48,26 @@ void PrintCatalogue() {
     }
     std::printf("%s\n", line.c_str());
   }
+}
+
+// Every argument after --pack-guid is a braced GUID; prints each packed
+// form, one a line. A text that is not a braced GUID is a usage error.
+int PrintPackedGuids(int argc, char** argv, int first) {
+  if (first >= argc) {
+    std::fprintf(stderr, "zentacleanup: --pack-guid needs a GUID\n");
+    return kUsageError;
+  }
+  std::string out;
+  for (int i = first; i < argc; ++i) {
+    const std::wstring packed = zc::sim::msilayout::PackGuid(zc::FromUtf8(argv[i]));
+    if (packed.empty()) {
+      std::fprintf(stderr, "zentacleanup: not a braced GUID: %s\n", argv[i]);
+      return kUsageError;
+    }
+    out += zc::ToUtf8(packed) + "\n";
+  }
+  std::fputs(out.c_str(), stdout);
+  return 0;
 }
 
 }  // namespace
@@ -69,6 +92,8 @@ int main(int argc, char** argv) {
       if (!next(&answersFile)) return kUsageError;
     } else if (arg == "--make-demo") {
       if (!next(&makeDemoDir)) return kUsageError;
+    } else if (arg == "--pack-guid") {
+      return PrintPackedGuids(argc, argv, i + 1);
     } else if (arg == "--catalogue") {
       catalogue = true;
     } else if (arg == "--usage") {

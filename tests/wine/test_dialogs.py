@@ -8,6 +8,7 @@ build/wine-artifacts.
 from __future__ import annotations
 
 import dataclasses
+import re
 import subprocess
 import time
 import types
@@ -23,6 +24,8 @@ CUSTOM = "ZENTA Cleanup Tool (Custom Mode)"
 ABOUT = "About ZENTA Cleanup Tool"
 HELP = "ZENTA Cleanup Tool Help"
 COMPLETED = "Operation Completed"
+# dlgprobe's "controls" line: id, enabled, class, left, top, width, height, text.
+CONTROL_LINE = re.compile(r"^(-?\d+) ([01]) (\S+) (-?\d+) (-?\d+) (\d+) (\d+)(?: (.*))?$")
 
 
 @dataclasses.dataclass
@@ -61,14 +64,19 @@ class Probe:
         return self("gone", title, str(seconds), timeout=seconds + 60)[0] == 0
 
     def controls(self, title: str) -> dict[int, Control]:
+        """The window's child controls by id; a text of several lines (a
+        message box's) goes on over the lines that follow its control's."""
         rc, out = self("controls", title)
-        found = {}
+        found: dict[int, Control] = {}
+        last = None
         for line in out.splitlines() if rc == 0 else []:
-            parts = line.split(" ", 7)
-            if len(parts) >= 7:
-                c = Control(int(parts[0]), parts[1] == "1", parts[2], *map(int, parts[3:7]),
-                            parts[7] if len(parts) > 7 else "")
-                found[c.id] = c
+            match = CONTROL_LINE.match(line)
+            if match:
+                last = Control(int(match[1]), match[2] == "1", match[3], *map(int, match.group(4, 5, 6, 7)),
+                               match[8] or "")
+                found[last.id] = last
+            elif last is not None:
+                last.text += "\n" + line
         return found
 
     def entries(self, title: str, list_id: int) -> list[str]:

@@ -71,7 +71,7 @@ trap cleanup EXIT
 # An X server for the dialogs and message boxes, on a free display.
 display=77
 while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb ":$display" -screen 0 1600x1600x24 -nolisten tcp >/dev/null 2>&1 &
 XVFB_PID=$!
 export DISPLAY=":$display"
 for _ in $(seq 50); do

@@ -163,6 +163,7 @@ class Lab:
         self._bases: dict[str, Prefix] = {}
         self._packages: Optional[list[Path]] = None
         self._helpers: dict[str, Path] = {}
+        self.live: list[Prefix] = []
 
     # -- facts
 
@@ -268,9 +269,13 @@ class Lab:
         return self._bases[name]
 
     def fresh(self, base: str, label: str) -> Prefix:
+        """A copy of the base prefix, removed with every process in it when
+        the scenario that asked for it is done."""
         dest = self.work / label
         shutil.rmtree(dest, ignore_errors=True)
-        return self.base(base).clone(dest)
+        prefix = self.base(base).clone(dest)
+        self.live.append(prefix)
+        return prefix
 
 
 _lab: Optional[Lab] = None
@@ -295,11 +300,13 @@ def variant(request) -> Variant:
 def outcome(request, lab, variant):
     """The scenario's one run in this variant (the class's perform())."""
     start = time.monotonic()
-    result = request.cls.perform(lab, variant)
-    lab.timed(f"{request.cls.scenario_name}[{variant.name}]", start)
-    yield result
-    for prefix in getattr(result, "prefixes", []):
-        prefix.remove()
+    try:
+        result = request.cls.perform(lab, variant)
+        lab.timed(f"{request.cls.scenario_name}[{variant.name}]", start)
+        yield result
+    finally:
+        while lab.live:
+            lab.live.pop().remove()
 
 
 def pytest_terminal_summary(terminalreporter):

@@ -48,14 +48,8 @@ class Probe:
         self.screen = screen
 
     def __call__(self, *args: str, timeout: float = 120) -> tuple[int, str]:
-        proc = subprocess.run(
-            [self.prefix.wine.loader, "C:\\Tools\\dlgprobe.exe", *args],
-            cwd=self.prefix.drive_c,
-            env=dict(self.prefix.env, DISPLAY=self.screen.display),
-            capture_output=True,
-            timeout=timeout,
-        )
-        return proc.returncode, proc.stdout.decode("utf-8", "replace").replace("\r", "")
+        rc, out = self.prefix.output("C:\\Tools\\dlgprobe.exe", *args, timeout=timeout)
+        return rc, out.decode("utf-8", "replace").replace("\r", "")
 
     def wait(self, title: str, seconds: int = 90) -> bool:
         return self("wait", title, str(seconds), timeout=seconds + 60)[0] == 0

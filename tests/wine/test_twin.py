@@ -86,8 +86,8 @@ class TestTwinSeesWhatI686Sees:
         for program in ("i686", "x64"):
             exe = lab.helper(f"platprobe-{program}.exe")
             (tools / exe.name).write_bytes(exe.read_bytes())
-            proc = prefix.wine_run(exe.name, cwd=tools, capture_output=True, timeout=300)
-            out.seen[program] = facts(proc.stdout.decode("utf-8", "replace"))
+            _, text = prefix.output(exe.name, cwd=tools, timeout=300)
+            out.seen[program] = facts(text.decode("utf-8", "replace"))
         prefix.wait()
         return out
 

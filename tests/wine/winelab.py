@@ -15,6 +15,7 @@ import os
 import re
 import shutil
 import subprocess
+import tempfile
 import time
 from collections import Counter
 from pathlib import Path
@@ -276,6 +277,16 @@ class Prefix:
             [self.wine.loader, *args], cwd=cwd or self.drive_c, env=self.env, timeout=timeout, **kw
         )
 
+    def output(self, *args: str, cwd: Optional[Path] = None, timeout: float = 300) -> tuple[int, bytes]:
+        """Runs a Windows program and returns its exit status and standard
+        output. The output goes through a file, not a pipe: a Wine process
+        may leave the server or a service holding its descriptors, and a
+        pipe would then never reach its end."""
+        with tempfile.TemporaryFile() as out:
+            proc = self.wine_run(*args, cwd=cwd, timeout=timeout, stdout=out, stderr=subprocess.DEVNULL)
+            out.seek(0)
+            return proc.returncode, out.read()
+
     def start(self, *args: str, cwd: Optional[Path] = None) -> subprocess.Popen:
         return subprocess.Popen(
             [self.wine.loader, *args],
@@ -332,20 +343,18 @@ class Prefix:
     def reg_query(self, key: str, view: int) -> str:
         """`reg query KEY /reg:VIEW`; raises when the query fails, so that an
         unreadable registry never passes for an empty one."""
-        proc = self.wine_run("reg", "query", key, f"/reg:{view}", capture_output=True, timeout=120)
-        if proc.returncode != 0:
-            raise RuntimeError(f"reg query {key} /reg:{view} ended with {proc.returncode}")
-        return proc.stdout.decode("latin-1").replace("\r", "")
+        rc, out = self.output("reg", "query", key, f"/reg:{view}", timeout=120)
+        if rc != 0:
+            raise RuntimeError(f"reg query {key} /reg:{view} ended with {rc}")
+        return out.decode("latin-1").replace("\r", "")
 
     def reg_add(self, key: str, name: str, data: str, view: int) -> None:
-        subprocess_ok = self.wine_run(
-            "reg", "add", key, "/v", name, "/d", data, "/f", f"/reg:{view}", capture_output=True, timeout=120
-        )
-        if subprocess_ok.returncode != 0:
-            raise RuntimeError(f"reg add {key} /v {name} /reg:{view} ended with {subprocess_ok.returncode}")
+        rc, _ = self.output("reg", "add", key, "/v", name, "/d", data, "/f", f"/reg:{view}", timeout=120)
+        if rc != 0:
+            raise RuntimeError(f"reg add {key} /v {name} /reg:{view} ended with {rc}")
 
     def windows_version(self) -> str:
-        out = self.wine_run("cmd", "/c", "ver", capture_output=True, timeout=120).stdout.decode("latin-1")
+        out = self.output("cmd", "/c", "ver", timeout=120)[1].decode("latin-1")
         match = re.search(r"(\d+)\.(\d+)\.\d+", out)
         if not match:
             raise RuntimeError(f"cannot read the Windows version from: {out!r}")
@@ -367,9 +376,7 @@ class Prefix:
         version = self.windows_version()
         export = self.drive_c / "hklm-export.reg"
         export.unlink(missing_ok=True)
-        self.wine_run(
-            "regedit", "/E", "C:\\hklm-export.reg", "HKEY_LOCAL_MACHINE", capture_output=True, timeout=300
-        )
+        self.output("regedit", "/E", "C:\\hklm-export.reg", "HKEY_LOCAL_MACHINE", timeout=300)
         self.wait()
         if not export.exists() or export.stat().st_size == 0:
             raise RuntimeError("regedit exported nothing")

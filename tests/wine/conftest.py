@@ -101,15 +101,44 @@ def pytest_configure(config):
 def pytest_generate_tests(metafunc):
     if "variant" not in metafunc.fixturenames:
         return
-    marker = metafunc.definition.get_closest_marker("variants")
-    names = list(marker.args) if marker else ["x64"]
+    # The class names its variants; a check may narrow them (only()).
+    names = None
+    for marker in metafunc.definition.iter_markers("variants"):
+        names = [n for n in marker.args if names is None or n in names]
+    names = names if names is not None else ["x64"]
     for name in names:
         if name not in VARIANTS:
             raise pytest.UsageError(f"unknown variant {name}")
     metafunc.parametrize("variant", names, indirect=True, scope="class")
 
 
+@pytest.hookimpl(trylast=True)
 def pytest_collection_modifyitems(config, items):
+    # A check narrowed to variants its scenario does not run in is no test.
+    dropped = [i for i in items if hasattr(i, "callspec") and "variant" in i.callspec.params
+               and i.callspec.params["variant"] not in VARIANTS]
+    if dropped:
+        config.hook.pytest_deselected(items=dropped)
+        items[:] = [i for i in items if i not in dropped]
+    select(config, items)
+    # One scenario run per class and variant: keep each class's checks of one
+    # variant together (a check limited to some variants would otherwise let
+    # pytest interleave the variants and run a scenario again).
+    first: dict[tuple, int] = {}
+    for item in items:
+        variant = item.callspec.params.get("variant") if hasattr(item, "callspec") else None
+        first.setdefault((item.module.__name__, item.cls.__name__ if item.cls else ""), len(first))
+        first.setdefault((item.module.__name__, item.cls.__name__ if item.cls else "", variant), len(first))
+
+    def key(item):
+        variant = item.callspec.params.get("variant") if hasattr(item, "callspec") else None
+        cls = item.cls.__name__ if item.cls else ""
+        return first[(item.module.__name__, cls)], first[(item.module.__name__, cls, variant)]
+
+    items.sort(key=key)
+
+
+def select(config, items):
     wanted = config.getoption("scenario")
     if not wanted:
         return

@@ -111,7 +111,7 @@ def start_session(lab: Lab, variant, label: str):
         pytest.fail("no X display: DISPLAY is not set (scripts/wine-suite.sh starts Xvfb)")
     prefix = lab.fresh(variant.base, label)
     prefix.install_tools(lab.exe(variant.program), lab.helper("MSIZap.exe"), lab.helper("dlgprobe.exe"))
-    out = types.SimpleNamespace(prefixes=[prefix], prefix=prefix, shots={})
+    out = types.SimpleNamespace(prefix=prefix, shots={})
     return prefix, Probe(prefix, lab.screen), out
 
 

@@ -37,9 +37,8 @@ def run_silent(lab: Lab, variant: Variant, name: str, *args: str, seed=None, twi
     made from that copy before the run; and, for the i686 program, its twin
     on another copy seeded alike. Keeps the logs in build/wine-artifacts."""
     label = f"{name}-{variant.name}"
-    out = types.SimpleNamespace(prefixes=[], twin=None, twin_state=None)
+    out = types.SimpleNamespace(twin=None, twin_state=None)
     prefix = lab.fresh(variant.base, label)
-    out.prefixes.append(prefix)
     prefix.install_tools(lab.exe(variant.program), lab.helper("MSIZap.exe"))
     if seed:
         seed(prefix)
@@ -57,7 +56,6 @@ def run_silent(lab: Lab, variant: Variant, name: str, *args: str, seed=None, twi
     if variant.i686 and twin:
         out.state = prefix.state()
         twin_prefix = lab.fresh(variant.base, f"{label}-twin")
-        out.prefixes.append(twin_prefix)
         twin_prefix.install_tools(lab.x64_exe, lab.helper("MSIZap.exe"))
         if seed:
             seed(twin_prefix)

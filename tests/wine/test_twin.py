@@ -71,7 +71,7 @@ class TestTwinSeesWhatI686Sees:
     @staticmethod
     def perform(lab, variant):
         prefix = lab.fresh(variant.base, f"twin-probe-{variant.name}")
-        out = types.SimpleNamespace(prefixes=[prefix])
+        out = types.SimpleNamespace()
         c = prefix.drive_c
         (c / "windows/system32/zcprobe-native.txt").write_text("native\n")
         (c / "windows/syswow64/zcprobe-wow64.txt").write_text("wow64\n")

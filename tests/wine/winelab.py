@@ -367,7 +367,8 @@ class Prefix:
         """The simulated machine of this prefix as it is now: the whole of
         HKEY_LOCAL_MACHINE as regedit exports it (both registry views),
         drive C: without the windows folder (whose 700 MB the tool never
-        reads) and without the links Wine makes into the host's home, of the
+        reads) and without the links Wine makes into the host's home (links
+        within drive C: stay), of the
         windows folder only what the tool may look at (the side-by-side
         store's names, the spooler's folders, msiexec), and a machine.ini with
         what the prefix reports: a 64-bit Windows of the version `ver` names,
@@ -393,8 +394,13 @@ class Prefix:
                 shutil.copytree(entry, target, symlinks=True)
             else:
                 shutil.copy2(entry, target)
-        for link in [p for p in (dest / "drive_c").rglob("*") if p.is_symlink()]:
-            link.unlink()
+        # Links into the host (Wine's to the user's home folders) go; links
+        # within drive C: stay, as the junctions they are to the tool.
+        copied = dest / "drive_c"
+        for link in [p for p in copied.rglob("*") if p.is_symlink()]:
+            inside = (self.drive_c / link.relative_to(copied)).resolve()
+            if not inside.is_relative_to(self.drive_c.resolve()):
+                link.unlink()
         # The side-by-side store as far as the tool searches it: its entries
         # (files as empty placeholders, which is all a search sees).
         sxs = self.drive_c / "windows" / "winsxs"

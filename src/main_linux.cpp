@@ -1,6 +1,7 @@
 // zentacleanup: the tool on a simulated Windows machine kept in a folder.
 //
 //   zentacleanup [--machine DIR] [--answers FILE|-] [--catalogue] [--make-demo DIR] TOOL-ARGUMENTS...
+//   zentacleanup --pack-guid GUID...
 //
 // The -- options are taken out before the tool's own parser sees the rest.
 // Without --machine the run works on a fresh copy of the built-in demo
@@ -41,7 +42,7 @@ void PrintUsage(std::FILE* out) {
                "  --machine DIR    run on the simulated machine in DIR (default: a fresh copy of the demo machine)\n"
                "  --answers FILE   answers for message boxes and dialogs, one a line ('-': standard input)\n"
                "  --catalogue      print the product families and exit\n"
-               "  --pack-guid GUID print a product or upgrade code as Windows Installer's registry packs it\n"
+               "  --pack-guid GUID... print each product or upgrade code as Windows Installer's registry packs it\n"
                "  --make-demo DIR  write the demo machine into DIR and exit\n"
                "  --help, -h       print this and exit\n"
                "Exit status: 0 completed, 1 refused by a dependency rule, 2 machine refused or bad usage,\n"
@@ -114,10 +115,25 @@ bool ReadOnlyMachine(const fs::path& folder) {
   return false;
 }
 
+// Every argument after --pack-guid is a braced GUID; prints each packed
+// form, one a line. A text that is not a braced GUID is a usage error, and
+// nothing is printed then.
+int PrintPackedGuids(int argc, char** argv, int first) {
+  if (first >= argc) return Refuse("--pack-guid needs a GUID");
+  std::string out;
+  for (int i = first; i < argc; ++i) {
+    const std::wstring packed = zc::sim::msilayout::PackGuid(zc::FromUtf8(argv[i]));
+    if (packed.empty()) return Refuse(std::string("not a braced GUID: ") + argv[i]);
+    out += zc::ToUtf8(packed) + "\n";
+  }
+  std::fputs(out.c_str(), stdout);
+  return Exit(0, 0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string machineDir, answersFile, makeDemoDir, packGuid;
+  std::string machineDir, answersFile, makeDemoDir;
   bool catalogue = false;
   std::vector<std::string> toolArgs;
   for (int i = 1; i < argc; ++i) {
@@ -135,7 +151,7 @@ int main(int argc, char** argv) {
     } else if (arg == "--make-demo") {
       ok = next(&makeDemoDir);
     } else if (arg == "--pack-guid") {
-      ok = next(&packGuid);
+      return PrintPackedGuids(argc, argv, i + 1);
     } else if (arg == "--catalogue") {
       catalogue = true;
     } else if (arg == "--help" || arg == "-h" || arg == "--usage") {
@@ -149,12 +165,6 @@ int main(int argc, char** argv) {
 
   if (catalogue) {
     PrintCatalogue();
-    return Exit(0, 0);
-  }
-  if (!packGuid.empty()) {
-    const std::wstring code = zc::FromUtf8(packGuid);
-    if (!zc::sim::msilayout::IsBracedGuid(code)) return Refuse(packGuid + " is no GUID in braces");
-    std::printf("%s\n", zc::ToUtf8(zc::sim::msilayout::PackGuid(code)).c_str());
     return Exit(0, 0);
   }
 

@@ -42,6 +42,8 @@ id_of() { printf '%s' "${1//[^A-Za-z0-9]/_}"; }
 emit() {
   local id=$1 name=$2 version=$3 code=$4 upgrade=$5 maker=$6 root=$7 folder=$8 files=$9 apppath=${10}
   local indent='      ' d i=0 parts file fid comp
+  # The folder's parts are separated by backslashes, as Windows writes them.
+  # shellcheck disable=SC2141
   IFS=$'\\' read -r -a parts <<<"$folder"
   cat <<XML
 <?xml version="1.0" encoding="utf-8"?>

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_system_info.h"
 
 namespace zc::win32 {
 namespace {
@@ -45,7 +46,7 @@ class Win32OutputFile : public OutputFile {
 }  // namespace
 
 WinError Win32FileSystem::GetAttributes(std::wstring_view path, std::uint32_t* attributes) {
-  const std::wstring name(path);
+  const std::wstring name = Wow64FileSystemPath(path);
   const DWORD result = ::GetFileAttributesW(name.c_str());
   if (result == INVALID_FILE_ATTRIBUTES) return LastError();
   *attributes = result;
@@ -53,23 +54,23 @@ WinError Win32FileSystem::GetAttributes(std::wstring_view path, std::uint32_t* a
 }
 
 WinError Win32FileSystem::SetAttributes(std::wstring_view path, std::uint32_t attributes) {
-  const std::wstring name(path);
+  const std::wstring name = Wow64FileSystemPath(path);
   return Result(::SetFileAttributesW(name.c_str(), attributes));
 }
 
 WinError Win32FileSystem::DeleteFileAt(std::wstring_view path) {
-  const std::wstring name(path);
+  const std::wstring name = Wow64FileSystemPath(path);
   return Result(::DeleteFileW(name.c_str()));
 }
 
 WinError Win32FileSystem::RemoveFolder(std::wstring_view path) {
-  const std::wstring name(path);
+  const std::wstring name = Wow64FileSystemPath(path);
   return Result(::RemoveDirectoryW(name.c_str()));
 }
 
 WinError Win32FileSystem::FindFirst(std::wstring_view pattern, FindHandleValue* handle, FindData* data) {
   *handle = 0;
-  const std::wstring text(pattern);
+  const std::wstring text = Wow64FileSystemPath(pattern);
   WIN32_FIND_DATAW found{};
   const HANDLE search = ::FindFirstFileW(text.c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return LastError();
@@ -92,7 +93,7 @@ WinError Win32FileSystem::FindClose(FindHandleValue handle) {
 }
 
 WinError Win32FileSystem::ScheduleDeleteAtReboot(std::wstring_view path) {
-  const std::wstring name(path);
+  const std::wstring name = Wow64FileSystemPath(path);
   return Result(::MoveFileExW(name.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
 }
 
@@ -137,7 +138,7 @@ WinError LongFullPath(const std::wstring& path, std::wstring* out) {
 
 WinError Win32FileSystem::GetFinalPath(std::wstring_view path, bool followLink, std::wstring* finalPath) {
   finalPath->clear();
-  const std::wstring name(path);
+  const std::wstring name = Wow64FileSystemPath(path);
   std::wstring answer;
   if (const auto finalPathOf = FinalPathFunction()) {
     const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
@@ -176,7 +177,7 @@ WinError Win32FileSystem::GetFinalPath(std::wstring_view path, bool followLink, 
 
 std::unique_ptr<OutputFile> Win32FileSystem::CreateOutputFile(std::wstring_view path, WinError* error) {
   *error = err::kSuccess;
-  const std::wstring name(path);
+  const std::wstring name = Wow64FileSystemPath(path);
   UniqueFileHandle file(FileHandleTraits{},
                         ::CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -189,7 +190,7 @@ std::unique_ptr<OutputFile> Win32FileSystem::CreateOutputFile(std::wstring_view 
 
 std::unique_ptr<OutputFile> Win32FileSystem::OpenOutputFileToAppend(std::wstring_view path, WinError* error) {
   *error = err::kSuccess;
-  const std::wstring name(path);
+  const std::wstring name = Wow64FileSystemPath(path);
   UniqueFileHandle file(FileHandleTraits{},
                         ::CreateFileW(name.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));

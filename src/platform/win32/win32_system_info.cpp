@@ -26,7 +26,6 @@ int FolderFor(int csidl) {
   switch (csidl) {
     case CSIDL_PROGRAM_FILES: return CSIDL_PROGRAM_FILESX86;
     case CSIDL_PROGRAM_FILES_COMMON: return CSIDL_PROGRAM_FILES_COMMONX86;
-    case CSIDL_SYSTEM: return CSIDL_SYSTEMX86;
     default: break;
   }
 #endif
@@ -61,6 +60,35 @@ std::wstring Wow64VariableName(std::wstring_view name) {
     if (EqualsNoCase(name, variable.native)) return std::wstring(variable.x86);
   }
   return std::wstring(name);
+}
+
+std::wstring Wow64FileSystemPath(std::wstring_view path) {
+#ifdef _WIN64
+  // What Windows leaves in the native system folder for a 32-bit process.
+  static constexpr std::wstring_view kExempt[] = {L"\\catroot",      L"\\catroot2", L"\\driverstore",
+                                                  L"\\drivers\\etc", L"\\logfiles", L"\\spool"};
+  static const std::wstring native =
+      ReadSized([](wchar_t* buffer, UINT size) { return ::GetSystemDirectoryW(buffer, size); });
+  static const std::wstring wow64 =
+      ReadSized([](wchar_t* buffer, UINT size) { return ::GetSystemWow64DirectoryW(buffer, size); });
+  std::wstring_view prefix;
+  std::wstring_view rest = path;
+  if (rest.starts_with(L"\\\\?\\")) {
+    prefix = rest.substr(0, 4);
+    rest.remove_prefix(4);
+  }
+  if (native.empty() || wow64.empty() || !StartsWithNoCase(rest, native)) return std::wstring(path);
+  rest.remove_prefix(native.size());
+  if (!rest.empty() && rest.front() != L'\\') return std::wstring(path);
+  for (const auto exempt : kExempt) {
+    if (StartsWithNoCase(rest, exempt) && (rest.size() == exempt.size() || rest[exempt.size()] == L'\\')) {
+      return std::wstring(path);
+    }
+  }
+  return std::wstring(prefix) + wow64 + std::wstring(rest);
+#else
+  return std::wstring(path);
+#endif
 }
 
 std::wstring RewriteForWow64(std::wstring_view source) {

@@ -2,11 +2,12 @@
 // Win32 functions.
 //
 // Bitness: the 64-bit build answers as the 32-bit program does on 64-bit
-// Windows: the programs folder is the x86 one, the system folder of
-// SHGetFolderPath the 32-bit one (SysWOW64), and %ProgramFiles% and
+// Windows: the programs folder is the x86 one, and %ProgramFiles% and
 // %CommonProgramFiles% are the x86 folders, as WOW64 sets them for a
-// 32-bit process. GetSystemDirectoryW names system32 in both, as it does
-// for a 32-bit program.
+// 32-bit process. The system folder is named system32 in both, by
+// GetSystemDirectoryW and SHGetFolderPath alike, as a 32-bit process sees
+// it; what the 32-bit process then reaches there is SysWOW64, which the
+// 64-bit build's file system imitates (Wow64FileSystemPath).
 #pragma once
 
 #include "platform/system_info.h"
@@ -30,6 +31,14 @@ class Win32SystemInfo : public SystemInfo {
 // (ProgramFiles -> ProgramFiles(x86), CommonProgramFiles ->
 // CommonProgramFiles(x86)); other names are returned as they are.
 std::wstring Wow64VariableName(std::wstring_view name);
+
+// The path a 32-bit process on 64-bit Windows reaches when it names `path`:
+// the native system folder and everything in it is SysWOW64, except the
+// subfolders Windows exempts (catroot, catroot2, driverstore, drivers\etc,
+// logfiles, spool). The 32-bit build returns `path` as it is: there Windows
+// redirects. Programs started from system32 are not redirected: the 64-bit
+// build starts the native ones.
+std::wstring Wow64FileSystemPath(std::wstring_view path);
 
 // `source` with every %ProgramFiles% and %CommonProgramFiles% (any case)
 // written as its x86 counterpart, so that expanding it gives what a 32-bit

@@ -7,6 +7,8 @@
 //   dlgprobe controls TITLE         one line a child window: id, enabled (1/0),
 //                                   class, screen rectangle, text
 //   dlgprobe list TITLE ID          the entries of a list box, one a line
+//   dlgprobe rect TITLE             the window's screen rectangle: left top
+//                                   width height
 //   dlgprobe syscommand TITLE ID    posts WM_SYSCOMMAND with ID to the window
 //                                   (the about box has no other way in
 //                                   without a window manager's caption)
@@ -73,6 +75,12 @@ int wmain(int argc, wchar_t** argv) {
   if (!window) return 1;
   if (command == L"controls") {
     EnumChildWindows(window, PrintChild, 0);
+    return 0;
+  }
+  if (command == L"rect") {
+    RECT r{};
+    if (!GetWindowRect(window, &r)) return 1;
+    std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
     return 0;
   }
   if (command == L"list" && argc > 3) {

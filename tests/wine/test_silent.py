@@ -361,3 +361,78 @@ class TestLinks(CommonChecks):
         # this fails, Wine has learnt it: drop the difference from the README.
         quillo = lab.family_products("Quillo Software")[0]
         assert (outcome.c / quillo.folder_path / "Linked").is_symlink()
+
+
+# ---------------------------------------------------------------- the scope guard
+
+
+SENTINEL = "zc-guard-sentinel.txt"
+
+
+def seed_link_to_windows(lab):
+    """A link inside the Quillo folder to the Windows folder, and the Quillo
+    product's registered location moved below it (to the system folder): a
+    careless package's location that reaches a guarded folder through a
+    link on its way."""
+
+    def seed(prefix):
+        quillo = lab.family_products("Quillo Software")[0]
+        depth = quillo.folder_path.count("/") + 1
+        (prefix.drive_c / quillo.folder_path / "lnk").symlink_to("../" * depth + "windows")
+        (prefix.drive_c / "windows" / "system32" / SENTINEL).write_text("keep\n")
+        prefix.reg_add(
+            f"{winelab.UNINSTALL_KEY}\\{quillo.code}", "InstallLocation", quillo.windows_folder + "\\lnk\\system32\\", 32
+        )
+
+    return seed
+
+
+@scenario("guard-link")
+class TestGuardLink(CommonChecks):
+    """The location resolves, through the link, into the system folder: the
+    guard judges what it resolves to and refuses it, and the system folder's
+    sentinel survives."""
+
+    @staticmethod
+    def perform(lab, variant):
+        return run_silent(lab, variant, "guard-link", "-quillo", "-folder", seed=seed_link_to_windows(lab))
+
+    def test_refused_with_the_sensitive_lines(self, lab, outcome):
+        quillo = lab.family_products("Quillo Software")[0]
+        location = quillo.windows_folder + "\\lnk\\system32\\"
+        assert outcome.run.has_line("Sensitive Folder! Will not remove contents of: " + location)
+        assert outcome.run.has_line("Sensitive Path! Will not remove Shared DLL registry entries for: " + location)
+
+    def test_system_folder_sentinel_kept(self, outcome):
+        assert (outcome.c / "windows" / "system32" / SENTINEL).read_text() == "keep\n"
+
+    def test_nothing_removed_through_the_link(self, outcome):
+        assert [line for line in outcome.run.lines if line.startswith("Removing Folder:") and "lnk" in line] == []
+
+
+# ---------------------------------------------------------------- a typo
+
+
+@scenario("typo", variants=("x64", "i686-msi32"))
+class TestTypo(CommonChecks):
+    """`-all -dryrn`: an argument that is no option refuses the run, whatever
+    else the command line asks: nothing changes, the status is 1639."""
+
+    expected_status = 1639
+
+    @staticmethod
+    def perform(lab, variant):
+        return run_silent(lab, variant, "typo", "-all", "-dryrn")
+
+    def test_log_names_the_argument_only(self, outcome):
+        assert outcome.run.lines[2:] == ["Unknown command line option: -dryrn", ""]
+
+    def test_nothing_unregistered(self, lab, outcome):
+        assert_registered(outcome, lab.products, True)
+
+    def test_folders_kept(self, lab, outcome):
+        for p in lab.zenta:
+            assert (outcome.c / p.folder_path).is_dir(), p.folder_path
+
+    def test_msizap_not_run(self, outcome):
+        assert outcome.msizap_calls is None

@@ -666,6 +666,9 @@ class Parser {
         return Fail("unrecognised value data: expected \"text\", dword:, hex: or hex(N):");
       }
     }
+    // Data grown a character at a time has room to spare: the store keeps
+    // what it is given, so give it the exact size.
+    data.shrink_to_fit();
     if (state_ == State::kInKey) sink_.SetValue(std::move(name), type, std::move(data));
     return true;
   }

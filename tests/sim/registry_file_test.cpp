@@ -365,6 +365,31 @@ TEST(RegFileMultiLine, AnUnclosedQuoteNamesTheLineItOpensOn) {
   EXPECT_NE(error->message.find("unexpected text after the value: \"w\"=\"x\"\""), std::string::npos) << error->message;
 }
 
+// \n, \r and \0 in a quoted text, as Wine's regedit writes them: read as
+// the characters they stand for, in names and in data; a NUL in a name is
+// written back as \0 (no line of text holds a NUL), the rest as they are.
+TEST(RegFileRead, EscapesOfLineBreaksAndNulAsWineWritesThem) {
+  RegStore store;
+  ASSERT_EQ(Load(store, Utf16File(L"Windows Registry Editor Version 5.00\r\n[HKLM\\A]\r\n"
+                                  L"\"one\\ntwo\\rthree\\0four\"=\"x\\ny\\rz\\0end\"\r\n")),
+            std::nullopt);
+  const RegKey* key = store.FindKey(Hive::kLocalMachine, L"A");
+  ASSERT_NE(key, nullptr);
+  ASSERT_EQ(key->values().size(), 1u);
+  const RegValue* value = key->values().At(0);
+  EXPECT_EQ(value->name, std::wstring(L"one\ntwo\rthree\0four", 18));
+  EXPECT_EQ(value->data, Bytes({'x', 0, '\n', 0, 'y', 0, '\r', 0, 'z', 0, 0, 0, 'e', 0, 'n', 0, 'd', 0, 0, 0}));
+
+  const std::wstring text = AsText(WriteRegText(store));
+  EXPECT_NE(text.find(L"\"one\ntwo\rthree\\0four\"=hex(1):78,00,0a,00,79,00,0d,00,7a,00,00,00,65,00,6e,00,\\\r\n"
+                      L"  64,00,00,00\r\n"),
+            std::wstring::npos)
+      << ToUtf8(text);
+  RegStore again;
+  ASSERT_EQ(Load(again, WriteRegText(store)), std::nullopt);
+  EXPECT_EQ(again.FindKey(Hive::kLocalMachine, L"A")->values().At(0)->name, value->name);
+}
+
 struct Refused {
   std::vector<std::uint8_t> bytes;
   std::size_t line;
@@ -426,9 +451,10 @@ TEST(RegFileRead, LinesPastTheLimitAreRefusedWithoutReadingOn) {
   const std::string fits = "\"v\"=\"" + std::string(58, 'a') + "\"";
   ASSERT_EQ(fits.size(), 64u);
   EXPECT_EQ(LoadRegText(EightBit(head + fits + "\n"), "r.reg", store, nullptr, small), std::nullopt);
-  for (const std::string& line : {"\"v\"=\"" + std::string(59, 'a') + "\"", "; " + std::string(100, 'c'), HexLine(34),
-                                  "[HKLM\\" + std::string(100, 'k') + "]"}) {
-    auto error = LoadRegText(EightBit(head + "\r\n" + line + "\r\n"), "r.reg", store, nullptr, small);
+  for (const std::string& line : {"\"v\"=\"" + std::string(59, 'a') + "\"", "; " + std::string(63, 'c'), HexLine(34),
+                                  "[HKLM\\" + std::string(58, 'k') + "]"}) {
+    ASSERT_GE(line.size(), 65u);
+    auto error = LoadRegText(EightBit(head + "\n" + line + "\n"), "r.reg", store, nullptr, small);
     ASSERT_TRUE(error) << line;
     EXPECT_EQ(error->line, 4u);
     EXPECT_NE(error->message.find("line longer than 64 characters"), std::string::npos) << error->message;
@@ -469,6 +495,18 @@ TEST(RegFileRead, CharactersCutByTheReadingChunksReadWhole) {
     ASSERT_EQ(Load(a, Utf16File(utf16Text)), std::nullopt);
     const std::wstring expected = utf16Text.substr(head.size(), utf16Text.size() - head.size() - 3);
     EXPECT_EQ(a.FindKey(Hive::kLocalMachine, L"A")->GetString(L"v"), expected);
+
+    // The same in a value name: its character must not come apart, where
+    // the first chunk ends and where the second does (a chunk of bytes is
+    // read when fewer than eight are left to decode).
+    for (std::size_t at : {pad, pad + 65536 - 2}) {
+      const std::wstring nameHead = L"Windows Registry Editor Version 5.00\r\n[HKLM\\A]\r\n\"pad\"=\"";
+      const std::wstring nameText = nameHead + std::wstring((at - 2 - 2 * nameHead.size()) / 2 - 3, L'a') +
+                                    L"\"\r\n\"\U0001F600\u00e9\"=dword:1\r\n";
+      RegStore c;
+      ASSERT_EQ(Load(c, Utf16File(nameText)), std::nullopt);
+      EXPECT_EQ(c.FindKey(Hive::kLocalMachine, L"A")->GetDword(L"\U0001F600\u00e9"), 1u) << at;
+    }
 
     std::string utf8Text = ToUtf8(head) + std::string(pad - ToUtf8(head).size(), 'a') + ToUtf8(tail) + "\"\r\n";
     RegStore b;

@@ -51,15 +51,38 @@ inline bool VersionHolds(const std::uint8_t* data, std::size_t size) {
   return true;
 }
 
-// Any bytes are read or refused; what is read writes out, reads back and
-// writes out byte for byte the same.
+// Any bytes are read or refused. A refusal names the file and a line and
+// leaves the store (and an import's store) as it was. What is read writes
+// out in the form it was read in (or regedit's, when that form cannot carry
+// it), reads back in that form, and writes out byte for byte the same; a
+// read under a small line limit agrees with one under the usual limit.
 inline bool RegFileHolds(const std::uint8_t* data, std::size_t size) {
+  const std::span<const std::uint8_t> bytes(data, size);
   sim::RegStore store;
-  if (sim::LoadRegText(std::span<const std::uint8_t>(data, size), "fuzz.reg", store)) return true;
-  const auto first = sim::WriteRegText(store);
+  store.CreateKey(sim::Hive::kCurrentUser, L"Before")->SetDword(L"v", 1);
+  const auto before = sim::WriteRegText(store);
+  sim::RegFileFormat form;
+  if (auto error = sim::LoadRegText(bytes, "fuzz.reg", store, &form)) {
+    if (error->file != "fuzz.reg" || error->line == 0 || error->message.empty()) return false;
+    if (sim::WriteRegText(store) != before) return false;
+    if (!sim::ImportRegText(bytes, "fuzz.reg", store)) return false;
+    return sim::WriteRegText(store) == before;
+  }
+  sim::RegFileFormat used;
+  const auto first = sim::WriteRegText(store, form, &used);
+  if (used != form && used != sim::RegFileFormat::Regedit()) return false;
   sim::RegStore again;
-  if (sim::LoadRegText(first, "written.reg", again)) return false;
-  return sim::WriteRegText(again) == first;
+  sim::RegFileFormat againForm;
+  if (sim::LoadRegText(first, "written.reg", again, &againForm) || againForm != used) return false;
+  if (sim::WriteRegText(again, used) != first) return false;
+  const auto regedit = sim::WriteRegText(store);
+  if (sim::WriteRegText(again) != regedit) return false;
+
+  sim::RegReadOptions small;
+  small.maxLineLength = 64;
+  sim::RegStore limited;
+  if (auto error = sim::LoadRegText(bytes, "fuzz.reg", limited, nullptr, small)) return error->line != 0;
+  return sim::WriteRegText(limited) == regedit;
 }
 
 // Any text is read or refused with a line; what is read writes out and

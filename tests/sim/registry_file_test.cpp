@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -111,13 +112,11 @@ TEST(RegFileWrite, StringsTheQuotedFormCannotCarryGoAsHex) {
   key->SetValue(L"NoNul", regtype::kSz, Bytes({'a', 0, 'b', 0}));
   key->SetValue(L"Inner", regtype::kSz, Bytes({'a', 0, 0, 0, 'b', 0, 0, 0}));
   key->SetValue(L"Odd", regtype::kSz, Bytes({'a', 0, 0}));
-  key->SetValue(L"Lines", regtype::kSz, Bytes({'a', 0, '\n', 0, 0, 0}));
   key->SetValue(L"ShortDword", regtype::kDword, Bytes({1, 2}));
   const std::wstring text = AsText(WriteRegText(store));
   EXPECT_NE(text.find(L"\"NoNul\"=hex(1):61,00,62,00\r\n"), std::wstring::npos);
   EXPECT_NE(text.find(L"\"Inner\"=hex(1):61,00,00,00,62,00,00,00\r\n"), std::wstring::npos);
   EXPECT_NE(text.find(L"\"Odd\"=hex(1):61,00,00\r\n"), std::wstring::npos);
-  EXPECT_NE(text.find(L"\"Lines\"=hex(1):61,00,0a,00,00,00\r\n"), std::wstring::npos);
   EXPECT_NE(text.find(L"\"ShortDword\"=hex(4):01,02\r\n"), std::wstring::npos);
 }
 
@@ -303,6 +302,303 @@ TEST(RegFileRead, MalformedFilesAreRefusedWithFileAndLineAndChangeNothing) {
     EXPECT_TRUE(ImportRegText(EightBit(c.text), "fragment.reg", store));
     EXPECT_EQ(WriteRegText(store), before);
   }
+}
+
+std::vector<std::uint8_t> Utf16NoBom(std::wstring_view text) { return ToUtf16Le(text); }
+
+// regedit writes the line breaks of a string value as they are: the value
+// spans lines, and every break, blank and escape in it is the value's own.
+TEST(RegFileMultiLine, StringValuesSpanLinesAsRegeditWritesThem) {
+  const std::wstring file =
+      L"Windows Registry Editor Version 5.00\r\n"
+      L"\r\n"
+      L"[HKEY_CURRENT_USER]\r\n"
+      L"\r\n"
+      L"[HKEY_CURRENT_USER\\Software]\r\n"
+      L"\r\n"
+      L"[HKEY_CURRENT_USER\\Software\\Vendor]\r\n"
+      L"\r\n"
+      L"[HKEY_CURRENT_USER\\Software\\Vendor\\Queries]\r\n"
+      L"\"Query\"=\"SELECT Count(*)\r\n"
+      L"FROM Table1  \r\n"
+      L"  WHERE \\\"a\\\"=\\\\b\"\r\n"
+      L"\"LfOnly\"=\"one\ntwo\n\"\r\n"
+      L"\"CrOnly\"=\"one\rtwo\"\r\n"
+      L"\"Name on\r\ntwo lines\"=dword:00000001\r\n"
+      L"\"Empty lines\"=\"\r\n"
+      L"\r\n"
+      L"\"\r\n"
+      L"\"After\"=\"x\"\r\n"
+      L"\r\n";
+  RegStore store;
+  RegFileFormat format;
+  ASSERT_EQ(LoadRegText(Utf16File(file), "machine/registry.reg", store, &format), std::nullopt);
+  EXPECT_EQ(format, RegFileFormat::Regedit());
+  const RegKey* key = store.FindKey(Hive::kCurrentUser, L"Software\\Vendor\\Queries");
+  ASSERT_NE(key, nullptr);
+  EXPECT_EQ(key->values().size(), 6u);
+  EXPECT_EQ(key->GetString(L"Query"), L"SELECT Count(*)\r\nFROM Table1  \r\n  WHERE \"a\"=\\b");
+  EXPECT_EQ(key->FindValue(L"Query")->type, regtype::kSz);
+  EXPECT_EQ(key->GetString(L"LfOnly"), L"one\ntwo\n");
+  EXPECT_EQ(key->GetString(L"CrOnly"), L"one\rtwo");
+  EXPECT_EQ(key->GetDword(L"Name on\r\ntwo lines"), 1u);
+  EXPECT_EQ(key->FindValue(L"Empty lines")->data, Bytes({'\r', 0, '\n', 0, '\r', 0, '\n', 0, 0, 0}));
+  EXPECT_EQ(key->GetString(L"After"), L"x");
+
+  // Written back as it was read.
+  EXPECT_EQ(AsText(WriteRegText(store)), file);
+}
+
+TEST(RegFileMultiLine, AnUnclosedQuoteNamesTheLineItOpensOn) {
+  RegStore store;
+  auto error = Load(store, Utf16File(L"Windows Registry Editor Version 5.00\r\n\r\n[HKLM\\A]\r\n"
+                                     L"\"v\"=\"x\"\r\n\"w\"=\"open\r\nand on\r\nto the end\r\n"));
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->line, 5u);
+  EXPECT_NE(error->message.find("missing closing quote"), std::string::npos);
+
+  // A quote that closes on a later line leaves text after it: refused there.
+  error = Load(store, Utf16File(L"Windows Registry Editor Version 5.00\r\n[HKLM\\A]\r\n"
+                                L"\"v\"=\"forgot to close\r\n\"w\"=\"x\"\r\n"));
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->line, 4u);
+  EXPECT_NE(error->message.find("unexpected text after the value: \"w\"=\"x\"\""), std::string::npos) << error->message;
+}
+
+// \n, \r and \0 in a quoted text, as Wine's regedit writes them: read as
+// the characters they stand for, in names and in data; a NUL in a name is
+// written back as \0 (no line of text holds a NUL), the rest as they are.
+TEST(RegFileRead, EscapesOfLineBreaksAndNulAsWineWritesThem) {
+  RegStore store;
+  ASSERT_EQ(Load(store, Utf16File(L"Windows Registry Editor Version 5.00\r\n[HKLM\\A]\r\n"
+                                  L"\"one\\ntwo\\rthree\\0four\"=\"x\\ny\\rz\\0end\"\r\n")),
+            std::nullopt);
+  const RegKey* key = store.FindKey(Hive::kLocalMachine, L"A");
+  ASSERT_NE(key, nullptr);
+  ASSERT_EQ(key->values().size(), 1u);
+  const RegValue* value = key->values().At(0);
+  EXPECT_EQ(value->name, std::wstring(L"one\ntwo\rthree\0four", 18));
+  EXPECT_EQ(value->data, Bytes({'x', 0, '\n', 0, 'y', 0, '\r', 0, 'z', 0, 0, 0, 'e', 0, 'n', 0, 'd', 0, 0, 0}));
+
+  const std::wstring text = AsText(WriteRegText(store));
+  EXPECT_NE(text.find(L"\"one\ntwo\rthree\\0four\"=hex(1):78,00,0a,00,79,00,0d,00,7a,00,00,00,65,00,6e,00,\\\r\n"
+                      L"  64,00,00,00\r\n"),
+            std::wstring::npos)
+      << ToUtf8(text);
+  RegStore again;
+  ASSERT_EQ(Load(again, WriteRegText(store)), std::nullopt);
+  EXPECT_EQ(again.FindKey(Hive::kLocalMachine, L"A")->values().At(0)->name, value->name);
+}
+
+struct Refused {
+  std::vector<std::uint8_t> bytes;
+  std::size_t line;
+  const char* fragment;
+};
+
+std::vector<std::uint8_t> Concat(std::vector<std::uint8_t> a, const std::vector<std::uint8_t>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// Text a registry file cannot hold: refused with the line, store untouched.
+TEST(RegFileRead, TextThatIsNoRegistryFileIsRefusedWithItsLine) {
+  const std::wstring good = L"Windows Registry Editor Version 5.00\r\n\r\n[HKLM\\A]\r\n\"v\"=\"x\"\r\n";
+  const Refused cases[] = {
+      // An odd number of bytes of UTF-16: the last character is cut.
+      {Concat(Utf16File(good), Bytes({'a'})), 5, "odd number of bytes"},
+      {Concat(Utf16File(L"Windows Registry Editor Version 5.00\r\n[HKLM\\A]\r\n\"v\"=\"x"), Bytes({'y'})), 3,
+       "odd number of bytes"},
+      {Concat(Utf16NoBom(L"Windows Registry Editor Version 5.00\r\n"), Bytes({'y'})), 2, "odd number of bytes"},
+      // Only a byte-order mark.
+      {Bytes({0xFF, 0xFE}), 1, "only a byte-order mark"},
+      {Bytes({0xEF, 0xBB, 0xBF}), 1, "only a byte-order mark"},
+      {{}, 1, "empty"},
+      {Bytes({0xFE, 0xFF, 0, 'W'}), 1, "big-endian"},
+      // A NUL inside a line of text, in each encoding.
+      {Utf16File(std::wstring(L"Windows Registry Editor Version 5.00\r\n[HKLM\\A]\r\n\"v\"=\"a") + L'\0' + L"b\"\r\n"),
+       3, "NUL"},
+      {Utf16File(std::wstring(L"Windows Registry Editor Version 5.00") + L'\0' + L"\r\n"), 1, "NUL"},
+      {EightBit(std::string("Windows Registry Editor Version 5.00\n[HKLM\\A]\n\n\"v\"=\"a") + '\0' + "\"\n"), 4, "NUL"},
+      {EightBit(std::string("REGEDIT4\r\n[HKLM\\A]\r\n\"v\"=hex:00,\\\r\n  01") + '\0' + "\r\n"), 4, "NUL"},
+      {Bytes({0, 0, 0, 0, 0, 0, 0, 0}), 1, "NUL"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fragment + std::string(" at line ") + std::to_string(c.line));
+    RegStore store;
+    store.CreateKey(Hive::kLocalMachine, L"SOFTWARE\\Before")->SetDword(L"v", 7);
+    const auto before = WriteRegText(store);
+    auto error = Load(store, c.bytes);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->line, c.line);
+    EXPECT_NE(error->message.find(c.fragment), std::string::npos) << error->message;
+    EXPECT_EQ(WriteRegText(store), before);
+  }
+}
+
+std::string HexLine(int bytes) {
+  std::string line = "\"v\"=hex:";
+  for (int i = 0; i < bytes; ++i) line += "00,";
+  return line;
+}
+
+TEST(RegFileRead, LinesPastTheLimitAreRefusedWithoutReadingOn) {
+  RegReadOptions small;
+  small.maxLineLength = 64;
+  const std::string head = "Windows Registry Editor Version 5.00\r\n[HKLM\\A]\r\n";
+  RegStore store;
+  // 64 characters fit; 65 do not, whatever the line holds.
+  const std::string fits = "\"v\"=\"" + std::string(58, 'a') + "\"";
+  ASSERT_EQ(fits.size(), 64u);
+  EXPECT_EQ(LoadRegText(EightBit(head + fits + "\n"), "r.reg", store, nullptr, small), std::nullopt);
+  for (const std::string& line : {"\"v\"=\"" + std::string(59, 'a') + "\"", "; " + std::string(63, 'c'), HexLine(34),
+                                  "[HKLM\\" + std::string(58, 'k') + "]"}) {
+    ASSERT_GE(line.size(), 65u);
+    auto error = LoadRegText(EightBit(head + "\n" + line + "\n"), "r.reg", store, nullptr, small);
+    ASSERT_TRUE(error) << line;
+    EXPECT_EQ(error->line, 4u);
+    EXPECT_NE(error->message.find("line longer than 64 characters"), std::string::npos) << error->message;
+  }
+  // The limit is per line: a value of many short lines is read, up to the
+  // same limit for the whole text.
+  std::string lines = "\"v\"=\"";
+  for (int i = 0; i < 5; ++i) lines += std::string(10, 'a') + "\r\n";
+  EXPECT_EQ(LoadRegText(EightBit(head + lines + "\"\r\n"), "r.reg", store, nullptr, small), std::nullopt);
+  EXPECT_EQ(store.FindKey(Hive::kLocalMachine, L"A")->GetString(L"v")->size(), 60u);
+  for (int i = 0; i < 5; ++i) lines += std::string(10, 'a') + "\r\n";
+  auto error = LoadRegText(EightBit(head + lines + "\"\r\n"), "r.reg", store, nullptr, small);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->line, 3u);
+  EXPECT_NE(error->message.find("quoted text longer"), std::string::npos) << error->message;
+}
+
+TEST(RegFileRead, TheDefaultLimitRefusesALineOf64MiB) {
+  std::string text = "Windows Registry Editor Version 5.00\n[HKLM\\A]\n\"v\"=\"";
+  text.append(kMaxRegLineLength, 'a');
+  text += "\"\n";
+  RegStore store;
+  auto error = Load(store, EightBit(text));
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->line, 3u);
+  EXPECT_NE(error->message.find("line longer than 33554432 characters"), std::string::npos) << error->message;
+}
+
+// The file is decoded a chunk at a time: a character, a surrogate pair or
+// a line break cut by the end of a chunk reads as a whole one.
+TEST(RegFileRead, CharactersCutByTheReadingChunksReadWhole) {
+  const std::wstring tail = L"\U0001F600\u00e9\u4e2d\r\n";
+  for (std::size_t pad = 65500; pad < 65560; ++pad) {
+    SCOPED_TRACE(pad);
+    const std::wstring head = L"Windows Registry Editor Version 5.00\r\n[HKLM\\A]\r\n\"v\"=\"";
+    std::wstring utf16Text = head + std::wstring((pad - 2 - 2 * head.size()) / 2, L'a') + tail + L"\"\r\n";
+    RegStore a;
+    ASSERT_EQ(Load(a, Utf16File(utf16Text)), std::nullopt);
+    const std::wstring expected = utf16Text.substr(head.size(), utf16Text.size() - head.size() - 3);
+    EXPECT_EQ(a.FindKey(Hive::kLocalMachine, L"A")->GetString(L"v"), expected);
+
+    // The same in a value name: its character must not come apart, where
+    // the first chunk ends and where the second does (a chunk of bytes is
+    // read when fewer than eight are left to decode).
+    for (std::size_t at : {pad, pad + 65536 - 2}) {
+      const std::wstring nameHead = L"Windows Registry Editor Version 5.00\r\n[HKLM\\A]\r\n\"pad\"=\"";
+      const std::wstring nameText = nameHead + std::wstring((at - 2 - 2 * nameHead.size()) / 2 - 3, L'a') +
+                                    L"\"\r\n\"\U0001F600\u00e9\"=dword:1\r\n";
+      RegStore c;
+      ASSERT_EQ(Load(c, Utf16File(nameText)), std::nullopt);
+      EXPECT_EQ(c.FindKey(Hive::kLocalMachine, L"A")->GetDword(L"\U0001F600\u00e9"), 1u) << at;
+    }
+
+    std::string utf8Text = ToUtf8(head) + std::string(pad - ToUtf8(head).size(), 'a') + ToUtf8(tail) + "\"\r\n";
+    RegStore b;
+    ASSERT_EQ(Load(b, EightBit(utf8Text)), std::nullopt);
+    EXPECT_EQ(b.FindKey(Hive::kLocalMachine, L"A")->GetString(L"v"),
+              std::wstring(pad - ToUtf8(head).size(), L'a') + tail);
+  }
+}
+
+// Every form the reader takes is written back in that form, byte for byte.
+TEST(RegFileForms, WrittenBackInTheFormTheyWereReadIn) {
+  RegStore store;
+  RegKey* key = store.CreateKey(Hive::kCurrentUser, L"Software\\Caf\u00e9");
+  key->SetString(L"Text", L"Stra\u00dfe\r\nline two");
+  key->SetString(L"Expand", L"%TEMP%\\\u00e9", regtype::kExpandSz);
+  key->SetValue(L"Multi", regtype::kMultiSz, Bytes({'a', 0, 0, 0, 0xE9, 0, 0, 0, 0, 0}));
+  key->SetValue(L"NoNul", regtype::kSz, Bytes({'a', 0}));
+  key->SetDword(L"D", 7);
+  key->SetValue(L"Bin", regtype::kBinary, std::vector<std::uint8_t>(50, 0xAB));
+
+  const RegFileFormat forms[] = {
+      RegFileFormat::Regedit(),
+      {RegEncoding::kUtf16Le, false, false, true},
+      {RegEncoding::kUtf8, true, false, true},
+      {RegEncoding::kUtf8, false, false, true},
+      {RegEncoding::kUtf8, false, false, false},
+      RegFileFormat::Regedit4(),
+      {RegEncoding::kAnsi, false, true, false},
+      {RegEncoding::kUtf8, true, true, true},
+      {RegEncoding::kUtf16Le, true, true, true},
+  };
+  for (const auto& form : forms) {
+    SCOPED_TRACE(static_cast<int>(form.encoding) * 1000 + form.bom * 100 + form.version4 * 10 + form.crlf);
+    RegFileFormat used;
+    const auto bytes = WriteRegText(store, form, &used);
+    EXPECT_EQ(used, form);
+    RegStore reread;
+    RegFileFormat found;
+    ASSERT_EQ(LoadRegText(bytes, "r.reg", reread, &found), std::nullopt);
+    EXPECT_EQ(found, form);
+    EXPECT_EQ(WriteRegText(reread, found), bytes);
+    EXPECT_EQ(WriteRegText(reread), WriteRegText(store));  // the same registry
+  }
+  // REGEDIT4 holds string data as 8-bit text.
+  const auto v4 = WriteRegText(store, RegFileFormat::Regedit4());
+  const std::string text(v4.begin(), v4.end());
+  EXPECT_EQ(text.rfind("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER]\r\n", 0), 0u) << text;
+  EXPECT_NE(text.find("\"Text\"=\"Stra\xDF"
+                      "e\r\nline two\"\r\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("\"Multi\"=hex(7):61,00,e9,00,00\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"NoNul\"=hex(1):61\r\n"), std::string::npos) << text;
+}
+
+TEST(RegFileForms, ARegistryTheFormCannotCarryIsWrittenAsRegeditDoes) {
+  struct Case {
+    const char* what;
+    RegFileFormat form;
+    std::function<void(RegKey&)> fill;
+  };
+  const Case cases[] = {
+      {"a name past Latin-1 in REGEDIT4", RegFileFormat::Regedit4(), [](RegKey& k) { k.SetDword(L"\u4e2d", 1); }},
+      {"a string past Latin-1 in REGEDIT4", RegFileFormat::Regedit4(), [](RegKey& k) { k.SetString(L"s", L"\u4e2d"); }},
+      {"hex(2) data past Latin-1 in REGEDIT4",
+       {RegEncoding::kUtf8, true, true, true},
+       [](RegKey& k) { k.SetString(L"s", L"\u4e2d", regtype::kExpandSz); }},
+      {"odd-sized hex(7) data in REGEDIT4", RegFileFormat::Regedit4(),
+       [](RegKey& k) {
+         k.SetValue(L"m", regtype::kMultiSz, Bytes({'a', 0, 0}));
+       }},
+      {"an unpaired surrogate in UTF-8",
+       {RegEncoding::kUtf8, true, false, true},
+       [](RegKey& k) { k.SetDword(std::wstring(1, static_cast<wchar_t>(0xD800)), 1); }},
+      {"8-bit text with a version 5 header", {RegEncoding::kAnsi, false, false, true}, [](RegKey&) {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    RegStore store;
+    c.fill(*store.CreateKey(Hive::kLocalMachine, L"S"));
+    RegFileFormat used;
+    const auto bytes = WriteRegText(store, c.form, &used);
+    EXPECT_EQ(used, RegFileFormat::Regedit());
+    EXPECT_EQ(bytes, WriteRegText(store));
+  }
+  // An unpaired surrogate in a string value goes into UTF-8 as hex(1).
+  RegStore store;
+  store.CreateKey(Hive::kLocalMachine, L"S")->SetValue(L"s", regtype::kSz, Bytes({0x00, 0xD8, 0, 0}));
+  RegFileFormat used;
+  const auto bytes = WriteRegText(store, {RegEncoding::kUtf8, false, false, true}, &used);
+  EXPECT_EQ(used.encoding, RegEncoding::kUtf8);
+  EXPECT_NE(std::string(bytes.begin(), bytes.end()).find("\"s\"=hex(1):00,d8,00,00\r\n"), std::string::npos);
 }
 
 class RegFileOnDisk : public ::testing::Test {

@@ -245,5 +245,89 @@ TEST(RegPaths, RootNamesAndSplitting) {
   EXPECT_TRUE(names.empty());
 }
 
+// Every change counts, so that a machine writes its registry back only
+// after one; reading and re-setting what is there do not.
+TEST(RegStoreChanges, EveryChangeCountsAndNothingElse) {
+  RegStore store;
+  std::uint64_t last = store.changes();
+  auto changed = [&store, &last]() {
+    const bool grew = store.changes() > last;
+    last = store.changes();
+    return grew;
+  };
+  RegKey* key = store.CreateKey(Hive::kLocalMachine, L"SOFTWARE\\Vendor");
+  EXPECT_TRUE(changed());
+  EXPECT_EQ(store.CreateKey(Hive::kLocalMachine, L"software\\VENDOR"), key);
+  EXPECT_FALSE(changed());
+  key->SetDword(L"n", 1);
+  EXPECT_TRUE(changed());
+  key->SetDword(L"N", 1);  // same type and data
+  EXPECT_FALSE(changed());
+  key->SetValue(L"n", regtype::kBinary, Bytes({1, 0, 0, 0}));  // same bytes, other type
+  EXPECT_TRUE(changed());
+  key->SetString(L"s", L"x");
+  EXPECT_TRUE(changed());
+  key->SetString(L"s", L"y");
+  EXPECT_TRUE(changed());
+  EXPECT_FALSE(key->DeleteValue(L"absent"));
+  EXPECT_FALSE(changed());
+  EXPECT_TRUE(key->DeleteValue(L"s"));
+  EXPECT_TRUE(changed());
+  store.FindKey(Hive::kLocalMachine, L"SOFTWARE");
+  key->values().At(0);
+  key->GetDword(L"n");
+  EXPECT_FALSE(changed());
+
+  // Deep below a root, in each hive.
+  RegKey* deep = store.CreateKey(Hive::kUsers, L"S-1-5-18\\Software\\A\\B\\C");
+  EXPECT_TRUE(changed());
+  deep->SetDword(L"d", 1);
+  EXPECT_TRUE(changed());
+  EXPECT_NE(deep->CreateSubKey(L"D"), nullptr);
+  EXPECT_TRUE(changed());
+  EXPECT_EQ(deep->CreateSubKey(L"d"), deep->FindSubKey(L"D"));
+  EXPECT_FALSE(changed());
+  EXPECT_FALSE(deep->DeleteSubKey(L"absent"));
+  EXPECT_FALSE(store.DeleteKey(Hive::kUsers, L"S-1-5-18\\Absent"));
+  EXPECT_FALSE(changed());
+  EXPECT_TRUE(deep->DeleteSubKey(L"D"));
+  EXPECT_TRUE(changed());
+
+  // A deleted key held by a handle belongs to no registry any more.
+  std::shared_ptr<RegKey> held = deep->shared_from_this();
+  EXPECT_TRUE(store.DeleteKey(Hive::kUsers, L"S-1-5-18\\Software"));
+  EXPECT_TRUE(changed());
+  held->SetDword(L"late", 1);
+  EXPECT_FALSE(changed());
+
+  store.Root(Hive::kCurrentUser).Clear();  // already empty
+  EXPECT_FALSE(changed());
+  store.Clear();
+  EXPECT_TRUE(changed());
+  store.Clear();
+  EXPECT_FALSE(changed());
+}
+
+TEST(RegStoreChanges, ReplacingTheContentsIsAChangeAndTheCountNeverGoesBack) {
+  RegStore store;
+  store.CreateKey(Hive::kLocalMachine, L"A")->SetDword(L"v", 1);
+  const std::uint64_t before = store.changes();
+
+  RegStore fresh;  // fewer changes than `store`
+  store = std::move(fresh);
+  EXPECT_GT(store.changes(), before);
+  EXPECT_GT(fresh.changes(), 0u);  // the moved-from store counts on too
+
+  RegStore other;
+  for (int i = 0; i < 10; ++i) other.CreateKey(Hive::kCurrentUser, L"K" + std::to_wstring(i));
+  const std::uint64_t otherCount = other.changes();
+  RegStore taken(std::move(other));
+  EXPECT_EQ(taken.changes(), otherCount);  // the same registry, moved
+  const std::uint64_t after = other.changes();
+  EXPECT_GT(after, otherCount);
+  other.CreateKey(Hive::kCurrentUser, L"New");
+  EXPECT_GT(other.changes(), after);
+}
+
 }  // namespace
 }  // namespace zc::sim

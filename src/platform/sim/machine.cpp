@@ -56,11 +56,14 @@ std::unique_ptr<SimMachine> SimMachine::Load(const fs::path& folder, std::string
     }
   }
   std::unique_ptr<SimMachine> machine(new SimMachine(folder, std::move(config)));
-  if (fs::exists(folder / kRegistryFile, ec)) {
-    if (auto regError = LoadRegFile(folder / kRegistryFile, machine->store_)) {
+  // Whatever is in registry.reg's place is read, so that a link, a FIFO or
+  // a folder there is refused rather than taken for an empty registry.
+  if (fs::symlink_status(folder / kRegistryFile, ec).type() != fs::file_type::not_found) {
+    if (auto regError = LoadRegFile(folder / kRegistryFile, machine->store_, &machine->registryFormat_)) {
       if (error) *error = regError->ToString();
       return nullptr;
     }
+    machine->registrySavedAt_ = machine->store_.changes();
   }
   machine->Wire();
   std::string attributeError;
@@ -118,9 +121,12 @@ std::vector<std::wstring> SimMachine::PendingDeletes() {
 }
 
 bool SimMachine::Save(std::string* error) {
-  if (auto regError = SaveRegFile(folder_ / kRegistryFile, store_)) {
-    if (error) *error = regError->ToString();
-    return false;
+  if (registrySavedAt_ != store_.changes()) {
+    if (auto regError = SaveRegFile(folder_ / kRegistryFile, store_, registryFormat_, &registryFormat_)) {
+      if (error) *error = regError->ToString();
+      return false;
+    }
+    registrySavedAt_ = store_.changes();
   }
   std::error_code ec;
   if (!fs_->SaveAttributes(folder_ / kAttributesFile)) {

@@ -8,13 +8,16 @@
 #pragma once
 
 #include <filesystem>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/platform.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/machine_config.h"
 #include "platform/sim/msi_registration.h"
+#include "platform/sim/reg_format.h"
 #include "platform/sim/reg_store.h"
 #include "platform/sim/sim_filesystem.h"
 #include "platform/sim/sim_installer.h"
@@ -47,8 +50,9 @@ class SimMachine {
   SimMachine& operator=(const SimMachine&) = delete;
   ~SimMachine();
 
-  // Writes the registry back (atomically), the attribute side table, and
-  // the restart marker when a restart was requested.
+  // Writes the registry back (atomically, in the form it was read in, and
+  // only when the run changed it), the attribute side table, and the
+  // restart marker when a restart was requested.
   bool Save(std::string* error);
 
   Platform platform();
@@ -84,6 +88,10 @@ class SimMachine {
   MachineConfig config_;
   FaultPlan faults_;
   RegStore store_;
+  // registry.reg: the form it was read in, and the store's change count
+  // when it was last read or written (nullopt: not on disk yet).
+  RegFileFormat registryFormat_;
+  std::optional<std::uint64_t> registrySavedAt_;
   std::unique_ptr<SimRegistry> toolRegistry_;
   std::unique_ptr<SimRegistry> nativeRegistry_;
   std::unique_ptr<SimFileSystem> fs_;

@@ -105,6 +105,7 @@ RegKey* RegKey::CreateSubKey(std::wstring_view name) {
   auto key = std::make_shared<RegKey>(std::wstring(name), this);
   RegKey* created = key.get();
   subKeys_.insert(it, std::move(key));
+  NoteChange();
   const auto length = static_cast<std::uint32_t>(Utf16Length(name));
   if (length > maxSubKeyNameLength_) maxSubKeyNameLength_ = length;
   return created;
@@ -117,6 +118,27 @@ bool RegKey::DeleteSubKey(std::wstring_view name) {
   subKeys_.erase(it);
   if (subKeys_.empty()) maxSubKeyNameLength_ = 0;
   key->Detach();
+  NoteChange();
+  return true;
+}
+
+void RegKey::NoteChange() {
+  if (deleted_) return;  // a deleted key belongs to no registry
+  RegKey* root = this;
+  while (root->parent_ != nullptr) root = root->parent_;
+  ++root->changes_;
+}
+
+void RegKey::SetValue(std::wstring_view name, std::uint32_t type, std::vector<std::uint8_t> data) {
+  const RegValue* existing = values_.Find(name);
+  if (existing != nullptr && existing->type == type && existing->data == data) return;
+  values_.Set(name, type, std::move(data));
+  NoteChange();
+}
+
+bool RegKey::DeleteValue(std::wstring_view name) {
+  if (!values_.Erase(name)) return false;
+  NoteChange();
   return true;
 }
 
@@ -137,13 +159,13 @@ void RegKey::SetString(std::wstring_view name, std::wstring_view text, std::uint
   std::vector<std::uint8_t> data = ToUtf16Le(text);
   data.push_back(0);
   data.push_back(0);
-  values_.Set(name, type, std::move(data));
+  SetValue(name, type, std::move(data));
 }
 
 void RegKey::SetDword(std::wstring_view name, std::uint32_t number) {
   std::vector<std::uint8_t> data(4);
   for (std::size_t i = 0; i < 4; ++i) data[i] = static_cast<std::uint8_t>(number >> (8 * i));
-  values_.Set(name, regtype::kDword, std::move(data));
+  SetValue(name, regtype::kDword, std::move(data));
 }
 
 std::optional<std::wstring> RegKey::GetString(std::wstring_view name) const {
@@ -164,6 +186,8 @@ std::optional<std::uint32_t> RegKey::GetDword(std::wstring_view name) const {
 }
 
 void RegKey::Clear() {
+  if (subKeys_.empty() && values_.empty()) return;
+  NoteChange();
   for (auto& sub : subKeys_) sub->Detach();
   subKeys_.clear();
   maxSubKeyNameLength_ = 0;
@@ -181,8 +205,10 @@ RegStore::RegStore() {
 
 RegStore::~RegStore() { ReleaseAll(); }
 
-RegStore::RegStore(RegStore&& other) noexcept : roots_(std::move(other.roots_)) {
-  // The moved-from store stays usable, with empty hives.
+RegStore::RegStore(RegStore&& other) noexcept : roots_(std::move(other.roots_)), base_(other.base_) {
+  // The moved-from store stays usable, with empty hives, and its count
+  // goes on growing.
+  other.base_ = changes() + 1;
   for (Hive hive : kAllHives) {
     other.roots_[static_cast<std::size_t>(hive)] = std::make_shared<RegKey>(std::wstring(HiveName(hive)), nullptr);
   }
@@ -190,8 +216,12 @@ RegStore::RegStore(RegStore&& other) noexcept : roots_(std::move(other.roots_)) 
 
 RegStore& RegStore::operator=(RegStore&& other) noexcept {
   if (this != &other) {
+    const std::uint64_t before = changes();
+    const std::uint64_t otherBefore = other.changes();
     ReleaseAll();
     roots_ = std::move(other.roots_);
+    base_ = before + 1;
+    other.base_ = otherBefore + 1;
     for (Hive hive : kAllHives) {
       other.roots_[static_cast<std::size_t>(hive)] = std::make_shared<RegKey>(std::wstring(HiveName(hive)), nullptr);
     }
@@ -254,6 +284,12 @@ bool RegStore::DeleteKey(Hive hive, const std::vector<std::wstring>& names) {
 
 void RegStore::Clear() {
   for (auto& root : roots_) root->Clear();
+}
+
+std::uint64_t RegStore::changes() const {
+  std::uint64_t total = base_;
+  for (const auto& root : roots_) total += root->changes_;
+  return total;
 }
 
 }  // namespace zc::sim

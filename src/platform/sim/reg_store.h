@@ -12,6 +12,9 @@
 //
 // Keys are shared objects so that an open handle can outlive the deletion of
 // its key: a deleted key is detached from the tree and marked deleted.
+//
+// Every change to the tree or a value is counted (RegStore::changes()), so
+// that the machine writes its registry back only when a run changed it.
 #pragma once
 
 #include <array>
@@ -85,19 +88,18 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
   // The longest sub-key name (UTF-16 units), reset when the last one goes.
   std::uint32_t maxSubKeyNameLength() const { return maxSubKeyNameLength_; }
 
-  ValueList& values() { return values_; }
+  // Read-only: values change through the key, which counts the change.
   const ValueList& values() const { return values_; }
 
-  // Conveniences over values().
   const RegValue* FindValue(std::wstring_view name) const { return values_.Find(name); }
-  void SetValue(std::wstring_view name, std::uint32_t type, std::vector<std::uint8_t> data) {
-    values_.Set(name, type, std::move(data));
-  }
+  // Creates or replaces the value (setting the type and data it already
+  // has is no change).
+  void SetValue(std::wstring_view name, std::uint32_t type, std::vector<std::uint8_t> data);
   // REG_SZ (or the type given) with a terminating NUL, as RegSetValueExW
   // callers write text.
   void SetString(std::wstring_view name, std::wstring_view text, std::uint32_t type = regtype::kSz);
   void SetDword(std::wstring_view name, std::uint32_t number);
-  bool DeleteValue(std::wstring_view name) { return values_.Erase(name); }
+  bool DeleteValue(std::wstring_view name);
   // The text of a value of any type, cut at its first NUL; nullopt when absent.
   std::optional<std::wstring> GetString(std::wstring_view name) const;
   // The number of a 4-byte value; nullopt when absent or of another size.
@@ -110,10 +112,13 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
   friend class RegStore;
   // Marks this key and everything under it deleted and detaches it.
   void Detach();
+  // Counts a change at the root of the tree the key is in.
+  void NoteChange();
 
   std::wstring name_;
   RegKey* parent_;
   bool deleted_ = false;
+  std::uint64_t changes_ = 0;                     // kept by roots: changes anywhere below
   std::vector<std::shared_ptr<RegKey>> subKeys_;  // sorted
   std::uint32_t maxSubKeyNameLength_ = 0;
   ValueList values_;
@@ -146,9 +151,15 @@ class RegStore {
 
   void Clear();
 
+  // Grows with every change to the registry: keys created or deleted,
+  // values set (to other data) or deleted, the contents replaced by a move.
+  // Equal counts mean nothing changed in between.
+  std::uint64_t changes() const;
+
  private:
   void ReleaseAll();
   std::array<std::shared_ptr<RegKey>, 3> roots_;
+  std::uint64_t base_ = 0;  // changes counted before the present roots
 };
 
 }  // namespace zc::sim

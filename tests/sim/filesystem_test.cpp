@@ -151,7 +151,8 @@ TEST_F(SimFileSystemTest, AttributesTheHostCannotHoldLiveInTheSideTable) {
   // The side table is saved and read back by a new file system.
   sim_.SetAttributes(L"C:\\A\\f.txt", fileattr::kReadOnly);
   const fs::path table = dir_ / "file-attributes.txt";
-  ASSERT_TRUE(sim_.SaveAttributes(table));
+  std::string saveError;
+  ASSERT_TRUE(sim_.SaveAttributes(table, &saveError)) << saveError;
   FaultPlan none;
   SimFileSystem again(
       dir_.path(), [] { return std::wstring(L"C:\\"); }, &none);
@@ -168,6 +169,24 @@ TEST_F(SimFileSystemTest, AttributesTheHostCannotHoldLiveInTheSideTable) {
       dir_.path(), [] { return std::wstring(L"C:\\"); }, &none);
   EXPECT_FALSE(third.LoadAttributes(dir_ / "bad-attributes.txt", &error));
   EXPECT_NE(error.find("bad-attributes.txt:3"), std::string::npos) << error;
+
+  // Entries name paths as Windows reads them; one that names none (relative,
+  // on a drive the machine has not) is refused with its line.
+  WriteHostFile(dir_ / "spelled.txt", "c:/a//f.txt.\t1\nC:\\A\\Sub\\\t2\n");
+  SimFileSystem fourth(
+      dir_.path(), [] { return std::wstring(L"C:\\"); }, &none);
+  ASSERT_TRUE(fourth.LoadAttributes(dir_ / "spelled.txt", &error)) << error;
+  ASSERT_EQ(fourth.GetAttributes(L"C:\\A\\f.txt", &a), err::kSuccess);
+  EXPECT_EQ(a, fileattr::kReadOnly);
+  ASSERT_EQ(fourth.GetAttributes(L"C:\\A\\Sub", &a), err::kSuccess);
+  EXPECT_EQ(a, fileattr::kHidden | fileattr::kDirectory);
+  for (const char* bad : {"A\\f.txt\t1\n", "Q:\\A\\f.txt\t1\n", "\\\\?\\C:\\A\\f.txt\t1\n"}) {
+    WriteHostFile(dir_ / "odd.txt", bad);
+    SimFileSystem fifth(
+        dir_.path(), [] { return std::wstring(L"C:\\"); }, &none);
+    EXPECT_FALSE(fifth.LoadAttributes(dir_ / "odd.txt", &error)) << bad;
+    EXPECT_NE(error.find("odd.txt:1: "), std::string::npos) << error;
+  }
 }
 
 TEST_F(SimFileSystemTest, DeleteFileRefusesReadOnlyFilesAndFolders) {

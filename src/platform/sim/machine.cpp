@@ -1,5 +1,7 @@
 #include "platform/sim/machine.h"
 
+#include "platform/sim/host_file.h"
+
 #include <fstream>
 
 #include "platform/sim/reg_file.h"
@@ -48,7 +50,9 @@ std::unique_ptr<SimMachine> SimMachine::Load(const fs::path& folder, std::string
     return nullptr;
   }
   MachineConfig config;
-  if (fs::exists(folder / kConfigFile, ec)) {
+  // Whatever is in machine.ini's place is read: a link, a FIFO, a device or
+  // a folder there is refused by name, never waited on or taken for none.
+  if (fs::symlink_status(folder / kConfigFile, ec).type() != fs::file_type::not_found) {
     ConfigError configError;
     if (!LoadMachineConfig(folder / kConfigFile, &config, &configError)) {
       if (error) *error = configError.ToString();
@@ -128,13 +132,15 @@ bool SimMachine::Save(std::string* error) {
     }
     registrySavedAt_ = store_.changes();
   }
-  std::error_code ec;
-  if (!fs_->SaveAttributes(folder_ / kAttributesFile)) {
-    if (error) *error = std::string(kAttributesFile) + ": cannot be written";
-    return false;
-  }
+  if (!fs_->SaveAttributes(folder_ / kAttributesFile, error)) return false;
   if (power_->restartRequested()) {
-    std::ofstream(folder_ / kRestartMarkerFile) << "A restart was requested by the last run.\n";
+    // Replaced, never written through: a link in its place stays a link's target untouched.
+    const std::string marker = "A restart was requested by the last run.\n";
+    if (auto e = ReplaceHostFile(folder_ / kRestartMarkerFile,
+                                 std::span(reinterpret_cast<const std::uint8_t*>(marker.data()), marker.size()))) {
+      if (error) *error = e->ToString();
+      return false;
+    }
   }
   return true;
 }

@@ -30,9 +30,6 @@ constexpr WinError kStaleCache = 0xFFFFFFFFu;
 // starting afresh now and then costs one walk from the root.
 constexpr std::size_t kMaxCachedFolders = 128;
 
-constexpr std::uint32_t kSettableAttributes =
-    fileattr::kReadOnly | fileattr::kHidden | fileattr::kSystem | fileattr::kArchive | 0x2000u /* not indexed */;
-
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 std::string HostName(std::wstring_view name) { return ToUtf8(name); }
@@ -119,26 +116,6 @@ SimFileSystem::SimFileSystem(fs::path machineRoot, std::function<std::wstring()>
 
 bool SimFileSystem::NoCaseLess::operator()(std::wstring_view a, std::wstring_view b) const {
   return CompareNoCase(a, b) < 0;
-}
-
-void SimFileSystem::StoreAttributes(const std::wstring& windowsPath, std::uint32_t attributes) {
-  const auto [it, added] = attributes_.insert_or_assign(Key(windowsPath), attributes);
-  if (added) ++attributeLengths_[it->first.size()];
-}
-
-void SimFileSystem::ForgetAttributes(const std::wstring& windowsPath) {
-  if (!attributeLengths_.contains(windowsPath.size())) return;
-  const auto it = attributes_.find(std::wstring_view(windowsPath));
-  if (it == attributes_.end()) return;
-  const auto length = attributeLengths_.find(it->first.size());
-  if (--length->second == 0) attributeLengths_.erase(length);
-  attributes_.erase(it);
-}
-
-std::wstring SimFileSystem::Key(const std::wstring& windowsPath) {
-  std::wstring key = windowsPath;
-  for (auto& c : key) c = UpcaseChar(c);
-  return key;
 }
 
 std::optional<std::wstring> SimFileSystem::DriveRoot(wchar_t letter) const {
@@ -422,13 +399,6 @@ void SimFileSystem::ForgetFolder(const std::string& removed) {
   }
 }
 
-std::uint32_t SimFileSystem::StoredAttributes(const std::wstring& windowsPath, bool directory) const {
-  if (!attributeLengths_.contains(windowsPath.size())) return directory ? 0u : fileattr::kArchive;
-  const auto it = attributes_.find(std::wstring_view(windowsPath));
-  if (it == attributes_.end()) return directory ? 0u : fileattr::kArchive;
-  return it->second;
-}
-
 WinError SimFileSystem::GetAttributes(std::wstring_view path, std::uint32_t* attributes) {
   if (faults_) {
     if (auto e = faults_->Check(FaultOp::kGetFileAttributes, path)) return *e;
@@ -440,11 +410,11 @@ WinError SimFileSystem::GetAttributes(std::wstring_view path, std::uint32_t* att
   if (S_ISLNK(r.mode)) {
     result = fileattr::kReparsePoint;
     if (fs::is_directory(r.host, ec)) result |= fileattr::kDirectory;
-    result |= StoredAttributes(r.windows, true);
+    result |= attributes_.Stored(r.windows, true);
   } else if (S_ISDIR(r.mode)) {
-    result = fileattr::kDirectory | StoredAttributes(r.windows, true);
+    result = fileattr::kDirectory | attributes_.Stored(r.windows, true);
   } else {
-    result = StoredAttributes(r.windows, false);
+    result = attributes_.Stored(r.windows, false);
     if (result == 0) result = fileattr::kNormal;
   }
   *attributes = result;
@@ -457,7 +427,7 @@ WinError SimFileSystem::SetAttributes(std::wstring_view path, std::uint32_t attr
   }
   Resolved r;
   if (const WinError e = Resolve(path, &r)) return e;
-  StoreAttributes(r.windows, attributes & kSettableAttributes);
+  attributes_.Store(r.windows, attributes & kSettableAttributes);
   return err::kSuccess;
 }
 
@@ -470,9 +440,9 @@ WinError SimFileSystem::DeleteFileAt(std::wstring_view path) {
   std::error_code ec;
   if (S_ISDIR(r.mode)) return err::kAccessDenied;
   if (S_ISLNK(r.mode) && fs::is_directory(r.host, ec)) return err::kAccessDenied;
-  if (StoredAttributes(r.windows, false) & fileattr::kReadOnly) return err::kAccessDenied;
+  if (attributes_.Stored(r.windows, false) & fileattr::kReadOnly) return err::kAccessDenied;
   if (UnlinkResolved(r, false) != 0) return err::kAccessDenied;
-  ForgetAttributes(r.windows);
+  attributes_.Forget(r.windows);
   return err::kSuccess;
 }
 
@@ -487,15 +457,15 @@ WinError SimFileSystem::RemoveFolder(std::wstring_view path) {
     // A junction goes by itself; what it points at stays.
     if (!fs::is_directory(r.host, ec)) return err::kDirectory;
     if (UnlinkResolved(r, false) != 0) return err::kAccessDenied;
-    ForgetAttributes(r.windows);
+    attributes_.Forget(r.windows);
     return err::kSuccess;
   }
   if (!S_ISDIR(r.mode)) return err::kDirectory;
-  if (StoredAttributes(r.windows, true) & fileattr::kReadOnly) return err::kAccessDenied;
+  if (attributes_.Stored(r.windows, true) & fileattr::kReadOnly) return err::kAccessDenied;
   if (UnlinkResolved(r, true) != 0)
     return errno == ENOTEMPTY || errno == EEXIST ? err::kDirNotEmpty : err::kAccessDenied;
   ForgetFolder(r.host);
-  ForgetAttributes(r.windows);
+  attributes_.Forget(r.windows);
   return err::kSuccess;
 }
 
@@ -539,15 +509,15 @@ WinError SimFileSystem::FindFirst(std::wstring_view pattern, FindHandleValue* ha
       child += d.name;
     }
     if (type == DT_LNK) {
-      d.attributes = fileattr::kReparsePoint | StoredAttributes(child, true);
+      d.attributes = fileattr::kReparsePoint | attributes_.Stored(child, true);
       struct stat target;
       if (::fstatat(listFd.get(), std::string(hostName).c_str(), &target, 0) == 0 && S_ISDIR(target.st_mode)) {
         d.attributes |= fileattr::kDirectory;
       }
     } else if (type == DT_DIR) {
-      d.attributes = fileattr::kDirectory | StoredAttributes(child, true);
+      d.attributes = fileattr::kDirectory | attributes_.Stored(child, true);
     } else {
-      d.attributes = StoredAttributes(child, false);
+      d.attributes = attributes_.Stored(child, false);
       if (d.attributes == 0) d.attributes = fileattr::kNormal;
     }
     entries.push_back(std::move(d));
@@ -641,7 +611,7 @@ std::unique_ptr<OutputFile> SimFileSystem::OpenOutput(std::wstring_view path, bo
       *error = err::kAccessDenied;
       return nullptr;
     }
-    if (fs::is_directory(r.host, ec) || (StoredAttributes(r.windows, false) & fileattr::kReadOnly)) {
+    if (fs::is_directory(r.host, ec) || (attributes_.Stored(r.windows, false) & fileattr::kReadOnly)) {
       *error = err::kAccessDenied;
       return nullptr;
     }
@@ -663,43 +633,10 @@ fs::path SimFileSystem::HostPath(std::wstring_view path) {
 }
 
 bool SimFileSystem::LoadAttributes(const fs::path& file, std::string* error) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return true;  // no side file: no attributes beyond the defaults
-  std::string line;
-  int number = 0;
-  while (std::getline(in, line)) {
-    ++number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == ';') continue;
-    const auto tab = line.find('\t');
-    unsigned long value = 0;
-    char* end = nullptr;
-    if (tab != std::string::npos) value = std::strtoul(line.c_str() + tab + 1, &end, 16);
-    if (tab == std::string::npos || end == line.c_str() + tab + 1 || *end != '\0') {
-      if (error) *error = file.filename().string() + ":" + std::to_string(number) + ": expected 'PATH<TAB>HEX'";
-      return false;
-    }
-    StoreAttributes(FromUtf8(line.substr(0, tab)), static_cast<std::uint32_t>(value) & kSettableAttributes);
-  }
-  return true;
+  return attributes_.Load(
+      file, [this](wchar_t drive) { return DriveRoot(drive).has_value(); }, error);
 }
 
-bool SimFileSystem::SaveAttributes(const fs::path& file) const {
-  if (attributes_.empty()) {
-    std::error_code ec;
-    fs::remove(file, ec);
-    return !ec;
-  }
-  std::ostringstream out;
-  out << "; attributes the host cannot hold: canonical path, tab, hexadecimal attributes\n";
-  for (const auto& [path, value] : attributes_) {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "%08X", value);
-    out << ToUtf8(path) << '\t' << hex << '\n';
-  }
-  std::ofstream f(file, std::ios::binary | std::ios::trunc);
-  f << out.str();
-  return static_cast<bool>(f);
-}
+bool SimFileSystem::SaveAttributes(const fs::path& file, std::string* error) { return attributes_.Save(file, error); }
 
 }  // namespace zc::sim

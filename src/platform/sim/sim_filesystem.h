@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/filesystem.h"
+#include "platform/sim/attribute_table.h"
 #include "platform/sim/faults.h"
 #include "platform/unique_handle.h"
 
@@ -55,9 +56,10 @@ class SimFileSystem : public FileSystem {
   // to a host file in `hostFolder` instead, which HostPath then names.
   void RedirectOutputFiles(std::filesystem::path hostFolder) { outputFolder_ = std::move(hostFolder); }
 
-  // The side table of attributes, by canonical Windows path.
+  // The side table of attributes, by canonical Windows path; written back
+  // only when it changed.
   bool LoadAttributes(const std::filesystem::path& file, std::string* error);
-  bool SaveAttributes(const std::filesystem::path& file) const;
+  bool SaveAttributes(const std::filesystem::path& file, std::string* error);
 
   // Where a Windows path lives on the host (for tests and the front end);
   // empty when it does not resolve.
@@ -134,10 +136,6 @@ class SimFileSystem : public FileSystem {
   // The Windows path of a canonical host path on one of the machine's
   // drives; empty when it lies elsewhere.
   std::wstring WindowsPathOfHost(const std::string& canonicalHost) const;
-  std::uint32_t StoredAttributes(const std::wstring& windowsPath, bool directory) const;
-  static std::wstring Key(const std::wstring& windowsPath);
-  void StoreAttributes(const std::wstring& windowsPath, std::uint32_t attributes);
-  void ForgetAttributes(const std::wstring& windowsPath);
 
   std::filesystem::path root_;
   std::filesystem::path canonicalRoot_;
@@ -150,10 +148,7 @@ class SimFileSystem : public FileSystem {
     using is_transparent = void;
     bool operator()(std::wstring_view a, std::wstring_view b) const;
   };
-  std::map<std::wstring, std::uint32_t, NoCaseLess> attributes_;  // by upper-cased canonical path
-  // How many paths of each length attributes_ holds: most paths asked
-  // about have none stored, and are told so without comparing any text.
-  std::unordered_map<std::size_t, std::size_t> attributeLengths_;
+  AttributeTable attributes_;
   std::map<FindHandleValue, FindState> finds_;
   // Folders resolved before, by drive letter and names as the caller spelled
   // them ("C:\Program Files\X"). Only real folders reached through no

@@ -8,7 +8,6 @@ namespace zc::sim {
 
 namespace {
 
-
 std::wstring FileNameOf(const std::wstring& path) {
   const auto cut = path.find_last_of(L"\\/");
   return cut == std::wstring::npos ? path : path.substr(cut + 1);

@@ -142,6 +142,9 @@ TEST(MachineConfig, RefusesMalformedLinesByNumber) {
       {"[system]\ncurrent_directory = \\\\server\\share\n", 2},
       {"[system]\nprograms = C:\\Program Files\\a|b\n", 2},
       {"[system]\nwindows = C:\\WIN\0DOWS\n"s, 2},
+      // A name ending in a blank, which the value's trimming would lose.
+      {"[system]\nprograms = C:\\Programs \\.\n", 2},
+      {"[system]\nprograms = C:\\Programs \\x\n", 2},
       {"[locked]\nin-use.dll\n", 2},
       {"[faults]\nDeleteFile relative\\a.dll = 32\n", 2},
       // An operation the machine cannot fail.

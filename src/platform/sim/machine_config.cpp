@@ -6,12 +6,16 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/sim/host_file.h"
 #include "platform/text.h"
 #include "platform/win_path.h"
 
 namespace zc::sim {
 
 namespace {
+
+// machine.ini is a few lines; more than this is no machine's.
+constexpr std::size_t kMaxConfigBytes = std::size_t{16} << 20;
 
 std::string Trim(const std::string& s) {
   const auto first = s.find_first_not_of(" \t\r");
@@ -99,12 +103,23 @@ bool ParseService(const std::string& text, ServiceBehaviour* behaviour) {
 // A path of the machine as Windows spells it: on one of its drives, without
 // a relative part, a NUL or a device prefix. Empty when it is none.
 std::wstring MachinePath(const std::string& text, const std::function<bool(wchar_t)>& driveExists) {
+  // No NUL, and no network or device path (\\server, \\.\, \\?\).
   if (text.find('\0') != std::string::npos) return {};
+  if (text.size() >= 2 && (text[0] == '\\' || text[0] == '/') && (text[1] == '\\' || text[1] == '/')) return {};
   const std::wstring wide = FromUtf8(text);
   const winpath::PathView path = winpath::Parse(wide);
   if (path.form != winpath::Form::kDrive || path.literal || path.error != err::kSuccess) return {};
   if (driveExists && !driveExists(path.drive)) return {};
-  return winpath::ToText(path);
+  std::wstring normal = winpath::ToText(path);
+  // Win32 cannot name a file with a trailing blank or dot, and such a name
+  // would not survive the trimming of a machine.ini value either.
+  for (std::size_t end = normal.find(L'\\'); end != std::wstring::npos;) {
+    const std::size_t next = normal.find(L'\\', end + 1);
+    const std::size_t last = (next == std::wstring::npos ? normal.size() : next);
+    if (last > end + 1 && (normal[last - 1] == L' ' || normal[last - 1] == L'.')) return {};
+    end = next;
+  }
+  return normal;
 }
 
 bool IsProductCode(const std::string& text) {
@@ -164,7 +179,8 @@ bool ParseMachineConfig(const std::string& rawText, const std::string& fileName,
       return !into->empty();
     };
     constexpr const char* kNoPath =
-        "expected a full path on one of the machine's drives, such as C:\\WINDOWS (no relative part, no NUL)";
+        "expected a full path on one of the machine's drives, such as C:\\WINDOWS (no relative part, no NUL, "
+        "no name ending in a blank or a dot)";
     if (section == "locked") {
       std::wstring locked;
       if (!path(line, &locked)) return fail(kNoPath);
@@ -263,15 +279,13 @@ bool ParseMachineConfig(const std::string& rawText, const std::string& fileName,
 }
 
 bool LoadMachineConfig(const std::filesystem::path& path, MachineConfig* config, ConfigError* error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    if (error) *error = ConfigError{path.filename().string(), 0, "cannot be read"};
+  std::string text;
+  if (auto e = ReadHostFile(path, kMaxConfigBytes, &text)) {
+    if (error) *error = ConfigError{path.filename().string(), 0, e->message};
     return false;
   }
-  std::stringstream buffer;
-  buffer << file.rdbuf();
   const std::filesystem::path folder = path.parent_path();
-  return ParseMachineConfig(buffer.str(), path.filename().string(), config, error, [&folder](wchar_t drive) {
+  return ParseMachineConfig(text, path.filename().string(), config, error, [&folder](wchar_t drive) {
     std::error_code ec;
     const char letter = static_cast<char>(drive >= L'A' && drive <= L'Z' ? drive - L'A' + L'a' : drive);
     return std::filesystem::is_directory(folder / (std::string("drive_") + letter), ec);

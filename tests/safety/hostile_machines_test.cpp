@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "removal/removal_support.h"
+#include "safety/machine_snapshot.h"
 
 namespace zc::test {
 namespace {
@@ -11,6 +12,17 @@ namespace {
 const std::string kExitLine = "**** Exiting the ZENTA Cleanup Tool Application *****";
 
 RunResult RunAll(ScenarioMachine& m, const wchar_t* arguments = L"-all -folder") { return RunTool(m, arguments); }
+
+// Nothing outside the vendor's scope changed since `before`: files only
+// under the vendor's folders (and the run's log), registry entries only of
+// the vendor's products, keys and SharedDlls values of its folders.
+void ExpectNothingLostOutsideTheVendorsScope(ScenarioMachine& m, const MachineSnapshot& before,
+                                             const std::vector<std::wstring>& codes) {
+  const std::vector<std::wstring> vendor = {L"C:\\PROGRAM FILES\\ZENTA TECHNOLOGIES", L"C:\\TEMP\\ZENTACLEANUP"};
+  for (const auto& change : Differences(before, MachineSnapshot::Take(m.machine()))) {
+    EXPECT_TRUE(EntitledToChange(change, codes, vendor, before)) << "changed: " << ToUtf8(change.what);
+  }
+}
 
 void ExpectClosed(const RunResult& r) {
   ASSERT_GE(r.log.size(), kExitLine.size());
@@ -44,8 +56,12 @@ TEST(HostileMachine, APathOf300CharactersIsLeftAloneWithoutHarm) {
   while (deep.size() < 300) deep += L"\\folder";
   m.machine().msi().Register(
       VendorProduct(L"{11111111-2222-3333-4444-555555555555}", L"ZENTA Vexil 1.5", deep + L"\\"));
+  m.WriteFile(L"C:\\Users\\Admin\\Documents\\keep.docx", "mine");
+  const auto before = MachineSnapshot::Take(m.machine());
+  const auto codes = VendorCodes(m.machine());
   const auto r = RunAll(m);
   ExpectClosed(r);
+  ExpectNothingLostOutsideTheVendorsScope(m, before, codes);
 }
 
 TEST(HostileMachine, AnAppPathsValuePointingIntoTheSystemFolderIsRefused) {
@@ -94,8 +110,10 @@ TEST(HostileMachine, ProductNamesWithQuotesPercentsWideCharactersAndTenThousandC
     m.machine().msi().Register(
         VendorProduct(code, name, L"C:\\Program Files\\ZENTA Technologies\\P" + code.substr(34, 3) + L"\\"));
   }
+  const auto before = MachineSnapshot::Take(m.machine());
   const auto r = RunAll(m, L"-all -dryrun");
   ExpectClosed(r);
+  ExpectNothingLostOutsideTheVendorsScope(m, before, {});  // a dry run: its log only
   EXPECT_NE(r.log.find("Found Product: ZENTA \"Quoted\" %PATH% %s %n Vexil  -- GUID:"), std::string::npos);
   EXPECT_NE(r.log.find("Found Product: ZENTA ?? Convexa \xe9  -- GUID:"), std::string::npos);
   // A name of 260 characters or more does not fit the installer's buffer:
@@ -114,10 +132,14 @@ TEST(HostileMachine, AMegabyteRegistryValueIsReadWithoutHarm) {
   sim::WriteValue(m.machine().nativeRegistry(), kHkeyLocalMachine,
                   L"SOFTWARE\\Black Ice Software Inc\\EMFNT\\PrinterVariablesValues", L"PRINTER_NAME_MSI", regtype::kSz,
                   huge);
+  const auto before = MachineSnapshot::Take(m.machine());
+  const auto codes = VendorCodes(m.machine());
   const auto r = RunTool(m, L"-quillo -dryrun");
   ExpectClosed(r);
+  ExpectNothingLostOutsideTheVendorsScope(m, before, {});
   const auto r2 = RunAll(m);
   ExpectClosed(r2);
+  ExpectNothingLostOutsideTheVendorsScope(m, before, codes);
 }
 
 TEST(HostileMachine, DuplicateAndVanishedProductCodesAreHandledOnce) {
@@ -133,8 +155,12 @@ TEST(HostileMachine, DuplicateAndVanishedProductCodesAreHandledOnce) {
       L"Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\UpgradeCodes\\7B113C1304CE5934697D0A04DB398E2C";
   sim::WriteText(reg, kHkeyLocalMachine, upgradeKey, L"99999999999999999999999999999999", L"");
   sim::WriteText(reg, kHkeyLocalMachine, upgradeKey, L"not a packed code", L"");
+  const auto before = MachineSnapshot::Take(m.machine());
+  auto codes = VendorCodes(m.machine());
+  codes.push_back(L"99999999999999999999999999999999");  // the vanished product's, zapped by its code
   const auto r = RunTool(m, L"-vexil");
   ExpectClosed(r);
+  ExpectNothingLostOutsideTheVendorsScope(m, before, codes);
   // The gone product is not registered: MSIZap runs for it, no uninstall.
   std::size_t uninstalls = 0;
   for (const auto& run : m.machine().processes().runs()) uninstalls += run.program == L"msiexec";

@@ -186,17 +186,27 @@ TEST(HonestLog, AMissingMsiZapIsNeverSaidToHaveRun) {
 // that was stopping is waited for and runs again afterwards.
 TEST(HonestLog, TheSpoolerRunsAgainAfterTheQuorixClean) {
   ScenarioMachine m;
+  AddFamilyNamedProduct(m, L"{D4FB8AE4-BF39-42C0-A084-7D8C5206E5C1}", L"ZENTA Quorix 4.0",
+                        L"C:\\Program Files\\ZENTA Technologies\\ZENTA Quorix 4.0\\");
   AddFamilyNamedProduct(m, L"{C5FCEA76-5728-4F57-9BEF-A12844413281}", L"ZENTA Quorix 4.5",
                         L"C:\\Program Files\\ZENTA Technologies\\ZENTA Quorix\\");
   sim::EnsureKey(m.machine().nativeRegistry(), kHkeyLocalMachine, L"SYSTEM\\CurrentControlSet\\Services\\Spooler");
   m.machine().services().SetBehaviour(L"Spooler", sim::ServiceBehaviour{svcstate::kStopPending, 1, 2});
   const RunResult r = RunTool(m, L"-quorix");
   EXPECT_EQ(m.machine().services().StateOf(L"Spooler"), svcstate::kRunning) << r.log;
-  const auto restart = r.log.find("Restarting service: Spooler");
-  const auto uninstall = r.log.find("Successfully Executed Command:  MsiExec.exe /X{C5FCEA76");
-  ASSERT_NE(restart, std::string::npos);
-  EXPECT_LT(restart, uninstall);
   EXPECT_FALSE(Has(r.log, "is not running now"));
+  // Each uninstall comes after a restart of its own.
+  std::size_t from = 0;
+  int uninstalls = 0;
+  for (std::size_t at;
+       (at = r.log.find("Successfully Executed Command:  MsiExec.exe /X", from)) != std::string::npos;) {
+    const std::size_t restart = r.log.rfind("Restarting service: Spooler", at);
+    EXPECT_TRUE(restart != std::string::npos && restart >= from) << "no restart before:\n"
+                                                                 << r.log.substr(from, at - from);
+    from = at + 1;
+    ++uninstalls;
+  }
+  EXPECT_EQ(uninstalls, 2);
 }
 
 }  // namespace

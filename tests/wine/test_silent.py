@@ -210,7 +210,7 @@ class TestFolderAll(CommonChecks):
 
     def test_msizap_run_for_each_vendor_product(self, lab, outcome):
         assert outcome.msizap_calls is not None, "MSIZap was never run"
-        expected = [f"C:\\Tools\\MSIZap.exe TWG! {p.code}" for p in lab.zenta]
+        expected = [f"\"C:\\Tools\\MSIZap.exe\" TWG! {p.code}" for p in lab.zenta]
         assert sorted(c for c in expected if c not in outcome.msizap_calls) == []
 
     def test_msizap_not_run_for_other_publisher(self, lab, outcome):
@@ -289,7 +289,7 @@ class TestFamily(CommonChecks):
             assert (outcome.c / p.folder_path / "Settings").is_dir()
 
     def test_msizap_run_for_the_family(self, lab, outcome):
-        assert outcome.msizap_calls == [f"C:\\Tools\\MSIZap.exe TWG! {p.code}" for p in self.members(lab)]
+        assert outcome.msizap_calls == [f"\"C:\\Tools\\MSIZap.exe\" TWG! {p.code}" for p in self.members(lab)]
 
 
 @scenario("family-dryrun")

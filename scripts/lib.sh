@@ -21,7 +21,8 @@ zc_require_packages() {
   fi
 }
 
-ZC_BUILD_PACKAGES=(cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev)
+ZC_BUILD_PACKAGES=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+  libhivex-dev libhivex-bin libwin-hivex-perl)
 
 # Configures and builds a preset of CMakePresets.json.
 zc_build() {

@@ -138,16 +138,19 @@ class Reader {
       if (key.FindValue(name) != nullptr) {
         return Fail(Where(key) + " holds two values named \"" + ToUtf8(name) + "\"");
       }
-      hive_type type{};
+      // Any 32-bit number is a type (real hives hold types far beyond the
+      // documented ones) and libhivex stores it as it is: it is received in
+      // an integer, never read as libhivex's enum, whose range is 0-15.
+      std::uint32_t type = 0;
+      static_assert(sizeof(hive_type) == sizeof(type));
       std::size_t length = 0;
       errno = 0;
-      Owned<char> data(hivex_value_value(h_, *v, &type, &length));
+      Owned<char> data(hivex_value_value(h_, *v, reinterpret_cast<hive_type*>(&type), &length));
       if (!data && length != 0) {
         return Fail("the value \"" + ToUtf8(name) + "\" of " + Where(key) + " cannot be read", errno);
       }
       const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.get());
-      key.SetValue(name, static_cast<std::uint32_t>(type),
-                   bytes ? std::vector<std::uint8_t>(bytes, bytes + length) : std::vector<std::uint8_t>());
+      key.SetValue(name, type, bytes ? std::vector<std::uint8_t>(bytes, bytes + length) : std::vector<std::uint8_t>());
       ++result_->values;
     }
     return std::nullopt;

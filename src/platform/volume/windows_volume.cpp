@@ -45,7 +45,8 @@ std::optional<std::string> FindNoCase(const fs::path& folder, std::wstring_view 
 void CopyTree(const RegKey& from, RegKey& to) {
   std::vector<std::pair<const RegKey*, RegKey*>> pending{{&from, &to}};
   while (!pending.empty()) {
-    const auto [source, target] = pending.back();
+    const RegKey* source = pending.back().first;
+    RegKey* target = pending.back().second;
     pending.pop_back();
     source->values().ForEach(
         [target](const sim::RegValue& value) { target->SetValue(value.name, value.type, value.data); });

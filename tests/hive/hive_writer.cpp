@@ -109,7 +109,7 @@ class Writer {
     Put32(bytes_, sk + 0x08, Offset(sk));
     Put32(bytes_, sk + 0x0C, keys_);
     Put32(bytes_, sk + 0x10, static_cast<std::uint32_t>(sd.size()));
-    std::memcpy(bytes_.data() + sk + 0x14, sd.data(), sd.size());
+    std::copy(sd.begin(), sd.end(), bytes_.begin() + sk + 0x14);
     for (std::size_t nk : nodes_) Put32(bytes_, nk + 0x2C, Offset(sk));
     CloseBin();
 
@@ -163,14 +163,14 @@ class Writer {
   std::uint32_t WriteData(const std::vector<std::uint8_t>& data) {
     if (data.size() <= kMaxDataCell) {
       const std::size_t at = Allocate(data.size());
-      std::memcpy(bytes_.data() + at, data.data(), data.size());
+      std::copy(data.begin(), data.end(), bytes_.begin() + at);
       return Offset(at);
     }
     std::vector<std::uint32_t> segments;
     for (std::size_t from = 0; from < data.size(); from += kMaxDataCell) {
       const std::size_t length = std::min(kMaxDataCell, data.size() - from);
       const std::size_t at = Allocate(length);
-      std::memcpy(bytes_.data() + at, data.data() + from, length);
+      std::copy_n(data.begin() + from, length, bytes_.begin() + at);
       segments.push_back(Offset(at));
     }
     const std::size_t list = Allocate(4 * segments.size());
@@ -202,7 +202,7 @@ class Writer {
     Put32(bytes_, vk + 0x08, dataField);
     Put32(bytes_, vk + 0x0C, value.type);
     Put16(bytes_, vk + 0x10, name.compressed ? 1 : 0);
-    std::memcpy(bytes_.data() + vk + 0x14, name.bytes.data(), name.bytes.size());
+    std::copy(name.bytes.begin(), name.bytes.end(), bytes_.begin() + vk + 0x14);
     return Offset(vk);
   }
 
@@ -234,7 +234,7 @@ class Writer {
     Put32(bytes_, nk + 0x28, kNoCell);
     Put32(bytes_, nk + 0x30, kNoCell);
     Put16(bytes_, nk + 0x48, static_cast<std::uint16_t>(name.bytes.size()));
-    std::memcpy(bytes_.data() + nk + 0x4C, name.bytes.data(), name.bytes.size());
+    std::copy(name.bytes.begin(), name.bytes.end(), bytes_.begin() + nk + 0x4C);
     const std::uint32_t self = Offset(nk);
 
     // Values, in their order, and their list.

@@ -48,7 +48,8 @@ zc_has_candidate() {
 
 # Used by the scripts that source this file.
 # shellcheck disable=SC2034
-ZC_BUILD_PACKAGES=(cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev)
+ZC_BUILD_PACKAGES=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+  libhivex-dev libhivex-bin libwin-hivex-perl)
 
 # Configures and builds a preset of CMakePresets.json.
 zc_build() {

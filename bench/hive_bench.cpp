@@ -18,7 +18,7 @@
 #include <string>
 
 #include "app/application.h"
-#include "app/demo_machine.h"
+#include "platform/sim/demo_machine.h"
 #include "hive/volume_from_machine.h"
 #include "platform/sim/machine.h"
 #include "platform/text.h"
@@ -160,7 +160,7 @@ int CmdMake(int argc, char** argv) {
   const fs::path dir = argv[2];
   const int scale = argc > 3 ? std::atoi(argv[3]) : 1;
   std::string error;
-  if (!zc::WriteDemoMachine(dir / "folder", &error)) return Fail(error);
+  if (!zc::sim::WriteDemoMachine(dir / "folder", &error)) return Fail(error);
   auto machine = zc::sim::SimMachine::Load(dir / "folder", &error);
   if (!machine) return Fail(error);
   zc::test::StateFactsInRegistry(*machine);

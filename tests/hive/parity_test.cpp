@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "app/application.h"
-#include "app/demo_machine.h"
+#include "platform/sim/demo_machine.h"
 #include "hive/hive_support.h"
 #include "hive/volume_from_machine.h"
 #include "platform/sim/registry_util.h"
@@ -66,7 +66,7 @@ void WriteWineFixtureMachine(const fs::path& folder) {
 
 void WriteDemo(const fs::path& folder) {
   std::string error;
-  if (!WriteDemoMachine(folder, &error)) throw std::runtime_error(error);
+  if (!sim::WriteDemoMachine(folder, &error)) throw std::runtime_error(error);
 }
 
 std::string RunDryRun(sim::SimMachine& machine, const std::wstring& arguments) {

@@ -1,7 +1,12 @@
 // zentacleanup: the tool on a simulated Windows machine kept in a folder.
 //
 //   zentacleanup [--machine DIR] [--answers FILE|-] [--catalogue] [--make-demo DIR] TOOL-ARGUMENTS...
+//   zentacleanup --windows DIR [--answers FILE|-] TOOL-ARGUMENTS...
 //   zentacleanup --pack-guid GUID...
+//
+// --windows reads a mounted Windows volume in place (its registry from the
+// hives, its files where they lie) as drive C: of an offline machine, and
+// only ever for a dry run: nothing under DIR is opened for writing.
 //
 // The -- options are taken out before the tool's own parser sees the rest.
 // Without --machine the run works on a fresh copy of the built-in demo
@@ -26,6 +31,7 @@
 #include "platform/sim/machine.h"
 #include "platform/slips.h"
 #include "platform/text.h"
+#include "platform/volume/windows_volume.h"
 
 namespace {
 
@@ -37,9 +43,11 @@ constexpr int kRefused = 2;
 
 void PrintUsage(std::FILE* out) {
   std::fprintf(out,
-               "usage: zentacleanup [--machine DIR] [--answers FILE|-] [--catalogue] [--pack-guid GUID]\n"
-               "                    [--make-demo DIR] [TOOL-ARGUMENTS...]\n"
+               "usage: zentacleanup [--machine DIR | --windows DIR] [--answers FILE|-] [--catalogue]\n"
+               "                    [--pack-guid GUID] [--make-demo DIR] [TOOL-ARGUMENTS...]\n"
                "  --machine DIR    run on the simulated machine in DIR (default: a fresh copy of the demo machine)\n"
+               "  --windows DIR    dry-run on the Windows volume mounted at DIR (read in place, never written);\n"
+               "                   the tool's arguments must include -dryrun\n"
                "  --answers FILE   answers for message boxes and dialogs, one a line ('-': standard input)\n"
                "  --catalogue      print the product families and exit\n"
                "  --pack-guid GUID... print each product or upgrade code as Windows Installer's registry packs it\n"
@@ -115,6 +123,20 @@ bool ReadOnlyMachine(const fs::path& folder) {
   return false;
 }
 
+// Whether the tool's arguments can only list: a dry run, the help, or a
+// command line the tool refuses for an unknown option.
+bool OnlyLists(const std::wstring& commandLine) {
+  zc::CCustomCommandLineInfo options;
+  options.ParseCommandLine(commandLine);
+  return options.m_bDryRun || options.m_bHelp || !options.m_unknownArguments.empty();
+}
+
+// A host folder of its own for the log of a machine that is not written.
+bool MakeLogFolder(std::string* folder) {
+  *folder = (fs::temp_directory_path() / "zentacleanup-log-XXXXXX").string();
+  return ::mkdtemp(folder->data()) != nullptr;
+}
+
 // Every argument after --pack-guid is a braced GUID; prints each packed
 // form, one a line. A text that is not a braced GUID is a usage error, and
 // nothing is printed then.
@@ -133,7 +155,7 @@ int PrintPackedGuids(int argc, char** argv, int first) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string machineDir, answersFile, makeDemoDir;
+  std::string machineDir, windowsDir, answersFile, makeDemoDir;
   bool catalogue = false;
   std::vector<std::string> toolArgs;
   for (int i = 1; i < argc; ++i) {
@@ -146,6 +168,8 @@ int main(int argc, char** argv) {
     bool ok = true;
     if (arg == "--machine") {
       ok = next(&machineDir);
+    } else if (arg == "--windows") {
+      ok = next(&windowsDir);
     } else if (arg == "--answers") {
       ok = next(&answersFile);
     } else if (arg == "--make-demo") {
@@ -175,34 +199,54 @@ int main(int argc, char** argv) {
     return Exit(0, 0);
   }
 
-  if (machineDir.empty()) {
-    std::string pattern = (fs::temp_directory_path() / "zentacleanup-demo-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) return Refuse("cannot make a folder for the demo machine");
-    machineDir = pattern;
-    if (!zc::sim::WriteDemoMachine(machineDir, &error)) return Refuse(error);
-    std::fprintf(stderr, "zentacleanup: working on a fresh copy of the demo machine in %s\n", machineDir.c_str());
-  }
-
-  auto machine = zc::sim::SimMachine::Load(machineDir, &error);
-  if (!machine) return Refuse("machine refused, nothing was changed: " + error);
-
   std::wstring commandLine = L"ZENTACleanup.exe";
   for (const auto& arg : toolArgs) commandLine += L" " + zc::QuoteArgument(zc::FromUtf8(arg));
 
-  // A machine that cannot be written (a read-only snapshot) still answers a
-  // dry run: its log goes to a host file of its own.
-  const bool readOnly = ReadOnlyMachine(machineDir);
-  if (readOnly) {
-    zc::CCustomCommandLineInfo options;
-    options.ParseCommandLine(commandLine);
-    if (!options.m_bDryRun && !options.m_bHelp && options.m_unknownArguments.empty()) {
-      return Refuse(machineDir + " cannot be written: only a dry run (-dryrun) can run on it; nothing was changed");
+  std::unique_ptr<zc::sim::SimMachine> machine;
+  // A machine that is not written back (a read-only snapshot, a Windows
+  // volume) still answers a dry run: its log goes to a host file of its own.
+  bool readOnly = false;
+  if (!windowsDir.empty()) {
+    if (!machineDir.empty()) return Refuse("--windows and --machine name two machines; give one");
+    if (!OnlyLists(commandLine)) {
+      return Refuse("a Windows volume is only ever read: give -dryrun to see what the cleanup would do; "
+                    "nothing was changed");
     }
-    std::string logFolder = (fs::temp_directory_path() / "zentacleanup-log-XXXXXX").string();
-    if (!::mkdtemp(logFolder.data())) return Refuse("cannot make a folder for the log");
+    zc::volume::WindowsVolume volume;
+    if (!zc::volume::LoadWindowsVolume(windowsDir, &volume, &error)) {
+      return Refuse("Windows volume refused, nothing was changed: " + error);
+    }
+    for (const auto& line : volume.warnings) std::fprintf(stderr, "zentacleanup: %s\n", line.c_str());
+    for (const auto& line : volume.notes) std::fprintf(stderr, "zentacleanup: %s\n", line.c_str());
+    std::string logFolder;
+    if (!MakeLogFolder(&logFolder)) return Refuse("cannot make a folder for the log");
+    machine = zc::sim::SimMachine::OverVolume(logFolder, volume.root, std::move(volume.config),
+                                               std::move(volume.registry));
     machine->fs().RedirectOutputFiles(logFolder);
-    std::fprintf(stderr, "zentacleanup: %s cannot be written; the log goes to %s\n", machineDir.c_str(),
-                 logFolder.c_str());
+    readOnly = true;
+    std::fprintf(stderr, "zentacleanup: %s is read as drive C: and never written; the log goes to %s\n",
+                 windowsDir.c_str(), logFolder.c_str());
+  } else {
+    if (machineDir.empty()) {
+      std::string pattern = (fs::temp_directory_path() / "zentacleanup-demo-XXXXXX").string();
+      if (!::mkdtemp(pattern.data())) return Refuse("cannot make a folder for the demo machine");
+      machineDir = pattern;
+      if (!zc::sim::WriteDemoMachine(machineDir, &error)) return Refuse(error);
+      std::fprintf(stderr, "zentacleanup: working on a fresh copy of the demo machine in %s\n", machineDir.c_str());
+    }
+    machine = zc::sim::SimMachine::Load(machineDir, &error);
+    if (!machine) return Refuse("machine refused, nothing was changed: " + error);
+    readOnly = ReadOnlyMachine(machineDir);
+    if (readOnly) {
+      if (!OnlyLists(commandLine)) {
+        return Refuse(machineDir + " cannot be written: only a dry run (-dryrun) can run on it; nothing was changed");
+      }
+      std::string logFolder;
+      if (!MakeLogFolder(&logFolder)) return Refuse("cannot make a folder for the log");
+      machine->fs().RedirectOutputFiles(logFolder);
+      std::fprintf(stderr, "zentacleanup: %s cannot be written; the log goes to %s\n", machineDir.c_str(),
+                   logFolder.c_str());
+    }
   }
 
   auto& ui = machine->ui();

@@ -86,6 +86,17 @@ std::unique_ptr<SimMachine> SimMachine::Create(const fs::path& folder, MachineCo
   return machine;
 }
 
+std::unique_ptr<SimMachine> SimMachine::OverVolume(const fs::path& workFolder, const fs::path& driveC,
+                                                   MachineConfig config, RegStore registry) {
+  std::unique_ptr<SimMachine> machine(new SimMachine(workFolder, std::move(config)));
+  machine->store_ = std::move(registry);
+  machine->registrySavedAt_ = machine->store_.changes();
+  machine->Wire();
+  machine->fs_->MapDrive(L'C', driveC);
+  machine->overVolume_ = true;
+  return machine;
+}
+
 Platform SimMachine::platform() {
   return Platform{*toolRegistry_, *installer_, *fs_, *system_, *processes_, *spooler_, *services_, *power_, *ui_};
 }
@@ -125,6 +136,10 @@ std::vector<std::wstring> SimMachine::PendingDeletes() {
 }
 
 bool SimMachine::Save(std::string* error) {
+  if (overVolume_) {
+    if (error) *error = "a Windows volume is read, never written";
+    return false;
+  }
   if (registrySavedAt_ != store_.changes()) {
     if (auto regError = SaveRegFile(folder_ / kRegistryFile, store_, registryFormat_, &registryFormat_)) {
       if (error) *error = regError->ToString();

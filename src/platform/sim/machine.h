@@ -45,6 +45,12 @@ class SimMachine {
   // A machine in `folder` made from `config` and an empty registry (the
   // folder and drive C: are created; nothing else is written until Save).
   static std::unique_ptr<SimMachine> Create(const std::filesystem::path& folder, MachineConfig config);
+  // A machine whose drive C: is the host folder `driveC` (a mounted Windows
+  // volume), with `registry` and `config` read from it. `workFolder` holds
+  // no drives; nothing is created anywhere. Such a machine is never saved.
+  static std::unique_ptr<SimMachine> OverVolume(const std::filesystem::path& workFolder,
+                                                const std::filesystem::path& driveC, MachineConfig config,
+                                                RegStore registry);
 
   SimMachine(const SimMachine&) = delete;
   SimMachine& operator=(const SimMachine&) = delete;
@@ -92,6 +98,7 @@ class SimMachine {
   // when it was last read or written (nullopt: not on disk yet).
   RegFileFormat registryFormat_;
   std::optional<std::uint64_t> registrySavedAt_;
+  bool overVolume_ = false;
   std::unique_ptr<SimRegistry> toolRegistry_;
   std::unique_ptr<SimRegistry> nativeRegistry_;
   std::unique_ptr<SimFileSystem> fs_;

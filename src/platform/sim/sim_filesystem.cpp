@@ -118,14 +118,30 @@ bool SimFileSystem::NoCaseLess::operator()(std::wstring_view a, std::wstring_vie
   return CompareNoCase(a, b) < 0;
 }
 
-std::optional<std::wstring> SimFileSystem::DriveRoot(wchar_t letter) const {
-  const wchar_t lower = static_cast<wchar_t>(letter >= L'A' && letter <= L'Z' ? letter - L'A' + L'a' : letter);
+namespace {
+wchar_t LowerDrive(wchar_t letter) {
+  return static_cast<wchar_t>(letter >= L'A' && letter <= L'Z' ? letter - L'A' + L'a' : letter);
+}
+}  // namespace
+
+void SimFileSystem::MapDrive(wchar_t letter, const fs::path& hostFolder) {
+  std::error_code ec;
+  fs::path canonical = fs::weakly_canonical(hostFolder, ec);
+  if (ec) canonical = hostFolder;
+  mappedDrives_[LowerDrive(letter)] = canonical.string();
+  folders_.clear();
+}
+
+std::optional<std::string> SimFileSystem::DriveRoot(wchar_t letter) const {
+  const wchar_t lower = LowerDrive(letter);
   if (lower < L'a' || lower > L'z') return std::nullopt;
+  if (const auto mapped = mappedDrives_.find(lower); mapped != mappedDrives_.end()) return mapped->second;
   std::wstring name = L"drive_";
   name.push_back(lower);
   std::error_code ec;
-  if (!fs::is_directory(root_ / HostName(name), ec)) return std::nullopt;
-  return name;
+  const fs::path folder = root_ / HostName(name);
+  if (!fs::is_directory(folder, ec)) return std::nullopt;
+  return folder.string();
 }
 
 bool SimFileSystem::InsideMachine(const fs::path& hostPath) const {
@@ -136,21 +152,31 @@ bool SimFileSystem::InsideMachine(const fs::path& hostPath) const {
 }
 
 std::wstring SimFileSystem::WindowsPathOfHost(const std::string& host) const {
+  // The names below a drive's host folder, as a path of that drive.
+  auto onDrive = [&host](wchar_t letter, std::size_t rest) {
+    std::wstring windows{static_cast<wchar_t>(letter - L'a' + L'A'), L':', L'\\'};
+    if (host.size() > rest + 1) {
+      std::wstring names = FromUtf8(std::string_view(host).substr(rest + 1));
+      for (auto& c : names) {
+        if (c == L'/') c = L'\\';
+      }
+      windows += names;
+    }
+    return windows;
+  };
+  for (const auto& [letter, folder] : mappedDrives_) {
+    if (host.compare(0, folder.size(), folder) == 0 && (host.size() == folder.size() || host[folder.size()] == '/')) {
+      return onDrive(letter, folder.size());
+    }
+  }
   const std::string root = canonicalRoot_.string() + "/drive_";
   if (host.size() <= root.size() || host.compare(0, root.size(), root) != 0) return {};
   const char letter = host[root.size()];
   if (letter < 'a' || letter > 'z') return {};
+  if (mappedDrives_.count(static_cast<wchar_t>(letter))) return {};  // not that drive's folder any more
   const std::size_t rest = root.size() + 1;
   if (host.size() > rest && host[rest] != '/') return {};
-  std::wstring windows{static_cast<wchar_t>(letter - 'a' + 'A'), L':', L'\\'};
-  if (host.size() > rest + 1) {
-    std::wstring names = FromUtf8(std::string_view(host).substr(rest + 1));
-    for (auto& c : names) {
-      if (c == L'/') c = L'\\';
-    }
-    windows += names;
-  }
-  return windows;
+  return onDrive(static_cast<wchar_t>(letter), rest);
 }
 
 WinError SimFileSystem::GetFinalPath(std::wstring_view path, bool followLink, std::wstring* finalPath) {
@@ -246,7 +272,7 @@ WinError SimFileSystem::Resolve(std::wstring_view rawPath, Resolved* out, bool a
 
   const auto driveFolder = DriveRoot(drive);
   if (!driveFolder) return err::kPathNotFound;
-  WalkState root{(root_ / HostName(*driveFolder)).string(), windows, 0, -1};
+  WalkState root{*driveFolder, windows, 0, -1};
   struct stat st;
   root.mode = ::lstat(root.host.c_str(), &st) == 0 ? st.st_mode : 0u;
   if (parts.empty()) {

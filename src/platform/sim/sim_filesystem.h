@@ -56,6 +56,11 @@ class SimFileSystem : public FileSystem {
   // to a host file in `hostFolder` instead, which HostPath then names.
   void RedirectOutputFiles(std::filesystem::path hostFolder) { outputFolder_ = std::move(hostFolder); }
 
+  // Makes drive `letter` the host folder `hostFolder` (a mounted Windows
+  // volume) instead of the machine's drive_x folder. Links inside it stay
+  // on the drive; a link out of it leads off the machine.
+  void MapDrive(wchar_t letter, const std::filesystem::path& hostFolder);
+
   // The side table of attributes, by canonical Windows path; written back
   // only when it changed.
   bool LoadAttributes(const std::filesystem::path& file, std::string* error);
@@ -131,7 +136,8 @@ class SimFileSystem : public FileSystem {
   // Forgets the folder at `host` and every folder below it.
   void ForgetFolder(const std::string& host);
   std::unique_ptr<OutputFile> OpenOutput(std::wstring_view path, bool append, WinError* error);
-  std::optional<std::wstring> DriveRoot(wchar_t letter) const;
+  // The host folder of drive `letter`; none when the machine has no such drive.
+  std::optional<std::string> DriveRoot(wchar_t letter) const;
   bool InsideMachine(const std::filesystem::path& hostPath) const;
   // The Windows path of a canonical host path on one of the machine's
   // drives; empty when it lies elsewhere.
@@ -139,6 +145,7 @@ class SimFileSystem : public FileSystem {
 
   std::filesystem::path root_;
   std::filesystem::path canonicalRoot_;
+  std::map<wchar_t, std::string> mappedDrives_;  // lower-case letter -> canonical host folder
   std::function<std::wstring()> currentDirectory_;
   FaultPlan* faults_;
   std::function<void(const std::wstring&)> onScheduleDelete_;

@@ -1,0 +1,176 @@
+// The Linux program on a Windows volume: `zentacleanup --windows DIR`
+// lists what a run would remove, with the log a machine folder of the same
+// content gives, and never writes under DIR.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "hive/volume_from_machine.h"
+#include "platform/sim/demo_machine.h"
+#include "support/temp_dir.h"
+
+namespace zc::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ProgramRun {
+  int status = -1;
+  std::string out;  // stdout and stderr together
+  std::string log;  // the log file whose host path the program printed last
+};
+
+std::string Slurp(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+ProgramRun RunShell(const std::string& command) {
+  ProgramRun run;
+  FILE* pipe = ::popen((command + " 2>&1 </dev/null").c_str(), "r");
+  if (!pipe) return run;
+  std::array<char, 4096> buffer;
+  std::size_t n;
+  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
+  const int raw = ::pclose(pipe);
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  // The line before "exit status: N" names the log.
+  const auto statusLine = run.out.rfind("\nexit status: ");
+  if (statusLine != std::string::npos) {
+    const auto start = run.out.rfind('\n', statusLine - 1);
+    run.log = Slurp(run.out.substr(start == std::string::npos ? 0 : start + 1,
+                                   statusLine - (start == std::string::npos ? 0 : start + 1)));
+  }
+  return run;
+}
+
+std::string Program() { return ZC_PROGRAM; }
+
+// What differs between two runs of one machine by nature: the time of day.
+std::string WithoutTimes(const std::string& log) {
+  static const std::regex time(R"(\d{2}/\d{2}/\d{4} \d{2}:\d{2}:\d{2}|\d{1,2}:\d{2}:\d{2}( [AP]M)?)");
+  return std::regex_replace(log, time, "TIME");
+}
+
+// The demo machine as a folder and as a volume (drive C: with its hives).
+// The folder's machine.ini is made to say what a volume would: the tool's
+// current directory is the drive's root, and no clock is fixed.
+struct DemoTwins {
+  TempDir dir;
+  fs::path folder;
+  fs::path volume;
+};
+
+std::unique_ptr<DemoTwins> MakeDemoTwins() {
+  auto t = std::make_unique<DemoTwins>();
+  t->folder = t->dir / "folder";
+  t->volume = t->dir / "volume";
+  std::string error;
+  if (!sim::WriteDemoMachine(t->folder, &error)) throw std::runtime_error(error);
+  auto machine = sim::SimMachine::Load(t->folder, &error);
+  if (!machine) throw std::runtime_error(error);
+  StateFactsInRegistry(*machine);
+  WriteVolumeOfMachine(*machine, t->volume);
+  return t;
+}
+
+// Every file under `root` with its content's digest and its mode.
+std::string Listing(const fs::path& root) {
+  std::string out;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    out += entry.path().string() + " " + std::to_string(static_cast<int>(entry.symlink_status().permissions()));
+    if (entry.is_regular_file()) out += " " + std::to_string(std::hash<std::string>{}(Slurp(entry.path())));
+    out += "\n";
+  }
+  return out;
+}
+
+TEST(WindowsVolumeProgram, ADryRunListsWhatTheSameMachineFolderLists) {
+  auto t = MakeDemoTwins();
+  const std::string before = Listing(t->volume);
+  const std::pair<std::string, std::string> kRuns[] = {{"-all -dryrun", "Found Product: "},
+                                                       {"-all -dryrun -folder", "Found Product: "},
+                                                       {"-quillo -dryrun -folder", "Custom cleaning: "}};
+  for (const auto& [args, listed] : kRuns) {
+    SCOPED_TRACE(args);
+    const auto onVolume = RunShell(Program() + " --windows " + t->volume.string() + " " + args);
+    ASSERT_EQ(onVolume.status, 0) << onVolume.out;
+    EXPECT_NE(onVolume.out.find("is read as drive C: and never written; the log goes to "), std::string::npos);
+    // The facts the run assumed are told, each with where it came from.
+    EXPECT_NE(onVolume.out.find("bits = "), std::string::npos) << onVolume.out;
+    ASSERT_NE(onVolume.log.find(listed), std::string::npos) << onVolume.out;
+    // The log's own lines: CR LF, no BOM, the same as the folder's.
+    EXPECT_NE(onVolume.log.substr(0, 3), "\xEF\xBB\xBF");
+    const auto onFolder = RunShell(Program() + " --machine " + t->folder.string() + " " + args);
+    ASSERT_EQ(onFolder.status, 0) << onFolder.out;
+    EXPECT_EQ(WithoutTimes(onVolume.log), WithoutTimes(onFolder.log));
+  }
+  EXPECT_EQ(Listing(t->volume), before) << "nothing under the volume changed";
+}
+
+TEST(WindowsVolumeProgram, OptionsThatWouldChangeTheMachineAreRefused) {
+  auto t = MakeDemoTwins();
+  const std::string before = Listing(t->volume);
+  for (const std::string args : {"-all", "-all -folder", "-vexil", "", "-commonfiles -quorix"}) {
+    SCOPED_TRACE(args);
+    const auto run = RunShell(Program() + " --windows " + t->volume.string() + " " + args);
+    EXPECT_EQ(run.status, 2) << run.out;
+    EXPECT_NE(run.out.find("a Windows volume is only ever read: give -dryrun"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("exit status: 2\n"), std::string::npos);
+  }
+  // Given with a machine folder as well, the run does not guess which is meant.
+  const auto both = RunShell(Program() + " --windows " + t->volume.string() + " --machine " + t->folder.string() +
+                        " -all -dryrun");
+  EXPECT_EQ(both.status, 2) << both.out;
+  EXPECT_EQ(Listing(t->volume), before);
+}
+
+TEST(WindowsVolumeProgram, AFolderThatIsNoWindowsVolumeIsRefusedByName) {
+  TempDir dir;
+  fs::create_directories(dir / "empty");
+  const auto run = RunShell(Program() + " --windows " + (dir / "empty").string() + " -all -dryrun");
+  EXPECT_EQ(run.status, 2) << run.out;
+  EXPECT_NE(run.out.find("Windows volume refused, nothing was changed: "), std::string::npos) << run.out;
+  EXPECT_TRUE(fs::is_empty(dir / "empty"));
+}
+
+TEST(WindowsVolumeProgram, AReadOnlyMountOfTheVolumeIsReadAsItIs) {
+  if (::geteuid() != 0 || std::system("unshare -m true 2>/dev/null") != 0) {
+    GTEST_SKIP() << "needs root and mount namespaces";
+  }
+  auto t = MakeDemoTwins();
+  const std::string before = Listing(t->volume);
+  const std::string ro = (t->dir / "ro").string();
+  fs::create_directories(ro);
+  const auto run = RunShell("unshare -m sh -c 'mount --bind " + t->volume.string() + " " + ro +
+                       " && mount -o remount,bind,ro " + ro + " && " + Program() + " --windows " + ro +
+                       " -all -dryrun -folder'");
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.log.find("Found Product: "), std::string::npos) << run.out;
+  EXPECT_EQ(Listing(t->volume), before);
+}
+
+// A junction inside the volume (ntfs-3g shows one as a symbolic link) that
+// leads into the Windows folder is never taken for a vendor folder.
+TEST(WindowsVolumeProgram, AJunctionIntoTheWindowsFolderIsNotListedForRemoval) {
+  auto t = MakeDemoTwins();
+  const fs::path vendor = t->volume / "Program Files" / "ZENTA Technologies" / "ZENTA Vexil";
+  ASSERT_TRUE(fs::is_directory(vendor));
+  fs::create_directory_symlink("../../../WINDOWS", vendor / "Linked");
+  const auto run = RunShell(Program() + " --windows " + t->volume.string() + " -all -dryrun -folder");
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.log.find("Link found: C:\\Program Files\\ZENTA Technologies\\ZENTA Vexil\\Linked\r\n"),
+            std::string::npos)
+      << run.log;
+  EXPECT_EQ(run.log.find("Linked\\"), std::string::npos) << run.log;
+  EXPECT_EQ(run.log.find("WINDOWS\\system32"), std::string::npos) << run.log;
+}
+
+}  // namespace
+}  // namespace zc::test

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs whatever is missing and runs every test:
-#   1. shellcheck over every script under scripts/ and tests/;
+#   1. the house rules (scripts/lint.sh): clang-format, clang-tidy, shellcheck;
 #   2. the unit and scenario tests on the simulated machine (the fault sweep included);
 #   3. the same tests under AddressSanitizer and UndefinedBehaviorSanitizer;
 #   4. the fuzzers, each for a bounded time (ZC_FUZZ_SECONDS, default 60);
@@ -11,7 +11,7 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-zc_require_packages "${ZC_BUILD_PACKAGES[@]}" shellcheck
+zc_require_packages "${ZC_BUILD_PACKAGES[@]}"
 
 stages=0
 summary=()
@@ -36,20 +36,14 @@ stage() {
 count_ctest() { sed -nE 's/.* tests passed, [0-9]+ tests failed out of ([0-9]+)$/\1/p' | tail -n 1; }
 count_fuzz() { grep -c '^== fuzzing ' || true; }
 count_wine() { sed -nE 's/^wine-suite: ([0-9]+) passed, [0-9]+ failed$/\1/p' | tail -n 1; }
-count_shellcheck() { sed -nE 's/^shellcheck: ([0-9]+) scripts clean$/\1/p'; }
+count_lint() { sed -nE 's/^lint: ([0-9]+) files clean$/\1/p'; }
 
-run_shellcheck() {
-  local scripts
-  mapfile -t scripts < <(cd "$ZC_ROOT" && find scripts tests -name '*.sh' | sort)
-  (cd "$ZC_ROOT" && shellcheck "${scripts[@]}")
-  echo "shellcheck: ${#scripts[@]} scripts clean"
-}
 build_and_test() {
   zc_build "$1"
-  ctest --test-dir "$ZC_ROOT/build/$1" -j "$(nproc)" --output-on-failure
+  (cd "$ZC_ROOT" && ctest --preset "$1")
 }
 
-stage "shellcheck (scripts/, tests/)" count_shellcheck run_shellcheck
+stage "lint (clang-format, clang-tidy, shellcheck)" count_lint bash "$ZC_ROOT/scripts/lint.sh"
 stage "unit and scenario tests" count_ctest build_and_test dev
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   stage "the same tests under ASan and UBSan" count_ctest build_and_test asan

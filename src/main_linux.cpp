@@ -209,8 +209,9 @@ int main(int argc, char** argv) {
   if (!windowsDir.empty()) {
     if (!machineDir.empty()) return Refuse("--windows and --machine name two machines; give one");
     if (!OnlyLists(commandLine)) {
-      return Refuse("a Windows volume is only ever read: give -dryrun to see what the cleanup would do; "
-                    "nothing was changed");
+      return Refuse(
+          "a Windows volume is only ever read: give -dryrun to see what the cleanup would do; "
+          "nothing was changed");
     }
     zc::volume::WindowsVolume volume;
     if (!zc::volume::LoadWindowsVolume(windowsDir, &volume, &error)) {
@@ -220,8 +221,8 @@ int main(int argc, char** argv) {
     for (const auto& line : volume.notes) std::fprintf(stderr, "zentacleanup: %s\n", line.c_str());
     std::string logFolder;
     if (!MakeLogFolder(&logFolder)) return Refuse("cannot make a folder for the log");
-    machine = zc::sim::SimMachine::OverVolume(logFolder, volume.root, std::move(volume.config),
-                                               std::move(volume.registry));
+    machine =
+        zc::sim::SimMachine::OverVolume(logFolder, volume.root, std::move(volume.config), std::move(volume.registry));
     machine->fs().RedirectOutputFiles(logFolder);
     readOnly = true;
     std::fprintf(stderr, "zentacleanup: %s is read as drive C: and never written; the log goes to %s\n",

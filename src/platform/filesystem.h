@@ -78,18 +78,6 @@ class FileSystem {
   virtual std::unique_ptr<OutputFile> OpenOutputFileToAppend(std::wstring_view path, WinError* error) = 0;
 };
 
-struct FindHandleTraits {
-  using Value = FindHandleValue;
-  FileSystem* fs = nullptr;
-  static FindHandleValue Invalid() { return 0; }
-  void Close(FindHandleValue handle) const {
-    if (fs) fs->FindClose(handle);
-  }
-};
-
-class UniqueFind : public UniqueHandle<FindHandleTraits> {
- public:
-  explicit UniqueFind(FileSystem& fs) : UniqueHandle(FindHandleTraits{&fs}) {}
-};
+using UniqueFind = ServiceHandle<FileSystem, FindHandleValue, &FileSystem::FindClose>;
 
 }  // namespace zc

@@ -25,18 +25,6 @@ class Power {
   virtual void CloseToken(TokenHandleValue token) = 0;
 };
 
-struct TokenHandleTraits {
-  using Value = TokenHandleValue;
-  Power* power = nullptr;
-  static TokenHandleValue Invalid() { return 0; }
-  void Close(TokenHandleValue token) const {
-    if (power) power->CloseToken(token);
-  }
-};
-
-class UniqueToken : public UniqueHandle<TokenHandleTraits> {
- public:
-  explicit UniqueToken(Power& power) : UniqueHandle(TokenHandleTraits{&power}) {}
-};
+using UniqueToken = ServiceHandle<Power, TokenHandleValue, &Power::CloseToken>;
 
 }  // namespace zc

@@ -37,18 +37,6 @@ class Processes {
   virtual void CloseHandle(ProcessHandleValue handle) = 0;
 };
 
-struct ProcessHandleTraits {
-  using Value = ProcessHandleValue;
-  Processes* processes = nullptr;
-  static ProcessHandleValue Invalid() { return 0; }
-  void Close(ProcessHandleValue handle) const {
-    if (processes) processes->CloseHandle(handle);
-  }
-};
-
-class UniqueProcessHandle : public UniqueHandle<ProcessHandleTraits> {
- public:
-  explicit UniqueProcessHandle(Processes& processes) : UniqueHandle(ProcessHandleTraits{&processes}) {}
-};
+using UniqueProcessHandle = ServiceHandle<Processes, ProcessHandleValue, &Processes::CloseHandle>;
 
 }  // namespace zc

@@ -97,19 +97,7 @@ class Registry {
   virtual WinError DeleteTree(HKey root, std::wstring_view path) = 0;
 };
 
-struct RegKeyTraits {
-  using Value = HKey;
-  Registry* registry = nullptr;
-  static HKey Invalid() { return HKey{}; }
-  void Close(HKey key) const {
-    if (registry) registry->CloseKey(key);
-  }
-};
-
 // An opened key, closed when the owner goes.
-class UniqueRegKey : public UniqueHandle<RegKeyTraits> {
- public:
-  explicit UniqueRegKey(Registry& registry) : UniqueHandle(RegKeyTraits{&registry}) {}
-};
+using UniqueRegKey = ServiceHandle<Registry, HKey, &Registry::CloseKey>;
 
 }  // namespace zc

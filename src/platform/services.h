@@ -39,18 +39,6 @@ class ServiceManager {
   virtual void CloseServiceHandle(ScHandleValue handle) = 0;
 };
 
-struct ScHandleTraits {
-  using Value = ScHandleValue;
-  ServiceManager* manager = nullptr;
-  static ScHandleValue Invalid() { return 0; }
-  void Close(ScHandleValue handle) const {
-    if (manager) manager->CloseServiceHandle(handle);
-  }
-};
-
-class UniqueScHandle : public UniqueHandle<ScHandleTraits> {
- public:
-  explicit UniqueScHandle(ServiceManager& manager) : UniqueHandle(ScHandleTraits{&manager}) {}
-};
+using UniqueScHandle = ServiceHandle<ServiceManager, ScHandleValue, &ServiceManager::CloseServiceHandle>;
 
 }  // namespace zc

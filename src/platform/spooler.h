@@ -59,18 +59,6 @@ class Spooler {
   virtual WinError GetProcessorDirectory(std::wstring* directory) = 0;
 };
 
-struct PrinterHandleTraits {
-  using Value = PrinterHandleValue;
-  Spooler* spooler = nullptr;
-  static PrinterHandleValue Invalid() { return 0; }
-  void Close(PrinterHandleValue handle) const {
-    if (spooler) spooler->ClosePrinterHandle(handle);
-  }
-};
-
-class UniquePrinterHandle : public UniqueHandle<PrinterHandleTraits> {
- public:
-  explicit UniquePrinterHandle(Spooler& spooler) : UniqueHandle(PrinterHandleTraits{&spooler}) {}
-};
+using UniquePrinterHandle = ServiceHandle<Spooler, PrinterHandleValue, &Spooler::ClosePrinterHandle>;
 
 }  // namespace zc

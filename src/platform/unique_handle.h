@@ -1,6 +1,8 @@
 // One owner template for every handle kind of the platform layer. The
 // traits name the invalid value and how a handle is released; the owner
-// releases it exactly once.
+// releases it exactly once. A handle that a platform service hands out is
+// released through that service: ServiceHandle makes its owner from the
+// service's close call, one alias per kind.
 #pragma once
 
 #include <utility>
@@ -51,6 +53,26 @@ class UniqueHandle {
  private:
   Traits traits_{};
   Value value_ = Traits::Invalid();
+};
+
+// Traits of a handle of type `Value` (invalid: Value{}) that `Service`
+// opened and releases with its member `Close`.
+template <typename Service, typename Value_, auto Close_>
+struct ServiceHandleTraits {
+  using Value = Value_;
+  Service* service = nullptr;
+  static Value Invalid() { return Value{}; }
+  void Close(Value handle) const {
+    if (service) (service->*Close_)(handle);
+  }
+};
+
+template <typename Service, typename Value, auto Close>
+class ServiceHandle : public UniqueHandle<ServiceHandleTraits<Service, Value, Close>> {
+ public:
+  explicit ServiceHandle(Service& service)
+      : UniqueHandle<ServiceHandleTraits<Service, Value, Close>>(ServiceHandleTraits<Service, Value, Close>{&service}) {
+  }
 };
 
 }  // namespace zc

@@ -125,8 +125,8 @@ TEST(WindowsVolumeProgram, OptionsThatWouldChangeTheMachineAreRefused) {
     EXPECT_NE(run.out.find("exit status: 2\n"), std::string::npos);
   }
   // Given with a machine folder as well, the run does not guess which is meant.
-  const auto both = RunShell(Program() + " --windows " + t->volume.string() + " --machine " + t->folder.string() +
-                        " -all -dryrun");
+  const auto both =
+      RunShell(Program() + " --windows " + t->volume.string() + " --machine " + t->folder.string() + " -all -dryrun");
   EXPECT_EQ(both.status, 2) << both.out;
   EXPECT_EQ(Listing(t->volume), before);
 }
@@ -148,9 +148,9 @@ TEST(WindowsVolumeProgram, AReadOnlyMountOfTheVolumeIsReadAsItIs) {
   const std::string before = Listing(t->volume);
   const std::string ro = (t->dir / "ro").string();
   fs::create_directories(ro);
-  const auto run = RunShell("unshare -m sh -c 'mount --bind " + t->volume.string() + " " + ro +
-                       " && mount -o remount,bind,ro " + ro + " && " + Program() + " --windows " + ro +
-                       " -all -dryrun -folder'");
+  const auto run =
+      RunShell("unshare -m sh -c 'mount --bind " + t->volume.string() + " " + ro + " && mount -o remount,bind,ro " +
+               ro + " && " + Program() + " --windows " + ro + " -all -dryrun -folder'");
   ASSERT_EQ(run.status, 0) << run.out;
   EXPECT_NE(run.log.find("Found Product: "), std::string::npos) << run.out;
   EXPECT_EQ(Listing(t->volume), before);

@@ -39,12 +39,12 @@ bool WriteAll(int fd, std::span<const std::uint8_t> bytes, int* error) {
 
 }  // namespace
 
-void OwnedFdTraits::Close(int fd) const { ::close(fd); }
+void HostFdTraits::Close(int fd) const { ::close(fd); }
 
 std::optional<HostFileError> HostFileReader::Open(const std::filesystem::path& file, HostFileReader* out) {
   *out = HostFileReader();
   const std::string name = file.string();
-  OwnedFd fd(OwnedFdTraits{}, ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  UniqueHostFd fd(HostFdTraits{}, ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   if (!fd) {
     // A link (ELOOP) or a socket (ENXIO) cannot be opened: say what it is.
     const int error = errno;
@@ -117,7 +117,7 @@ std::optional<HostFileError> ReplaceHostFile(const std::filesystem::path& file,
   }
 
   std::string temp = (folder / (file.filename().string() + ".XXXXXX")).string();
-  OwnedFd fd(OwnedFdTraits{}, ::mkstemp(temp.data()));
+  UniqueHostFd fd(HostFdTraits{}, ::mkstemp(temp.data()));
   if (!fd) return HostFileError{name, "cannot create a temporary file in its folder: " + ErrnoText(errno)};
   auto fail = [&](const std::string& what, int error) {
     fd.reset();
@@ -146,7 +146,7 @@ std::optional<HostFileError> ReplaceHostFile(const std::filesystem::path& file,
     return HostFileError{name, "cannot replace the file: " + ErrnoText(error)};
   }
   // Make the rename itself durable.
-  OwnedFd dir(OwnedFdTraits{}, ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  UniqueHostFd dir(HostFdTraits{}, ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir) ::fsync(dir.get());
   return std::nullopt;
 }

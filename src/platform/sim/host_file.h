@@ -37,13 +37,14 @@ struct HostFileError {
   std::string ToString() const { return file + ": " + message; }
 };
 
-// A host descriptor owned by its holder.
-struct OwnedFdTraits {
+// A host descriptor owned by its holder: every descriptor the simulated
+// machine opens is held by one.
+struct HostFdTraits {
   using Value = int;
   static int Invalid() { return -1; }
   void Close(int fd) const;
 };
-using OwnedFd = UniqueHandle<OwnedFdTraits>;
+using UniqueHostFd = UniqueHandle<HostFdTraits>;
 
 // A side file open for reading.
 class HostFileReader {
@@ -63,7 +64,7 @@ class HostFileReader {
   const std::string& name() const { return name_; }
 
  private:
-  OwnedFd fd_;
+  UniqueHostFd fd_;
   std::uint64_t size_ = 0;
   std::string name_;
 };

@@ -26,9 +26,6 @@ constexpr std::size_t kMaxPath = 260;
 // What a walk begun in a cached folder returns when a name is missing: the
 // cache may be stale, so the caller walks again from the drive root.
 constexpr WinError kStaleCache = 0xFFFFFFFFu;
-// A walk goes down one branch at a time: a hundred folders are plenty, and
-// starting afresh now and then costs one walk from the root.
-constexpr std::size_t kMaxCachedFolders = 128;
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
@@ -129,7 +126,7 @@ void SimFileSystem::MapDrive(wchar_t letter, const fs::path& hostFolder) {
   fs::path canonical = fs::weakly_canonical(hostFolder, ec);
   if (ec) canonical = hostFolder;
   mappedDrives_[LowerDrive(letter)] = canonical.string();
-  folders_.clear();
+  folders_.Clear();
 }
 
 std::optional<std::string> SimFileSystem::DriveRoot(wchar_t letter) const {
@@ -248,16 +245,16 @@ WinError SimFileSystem::Resolve(std::wstring_view rawPath, Resolved* out, bool a
   if (!parts.empty()) {
     // Start in the deepest folder on the way that the cache knows.
     for (std::size_t k = parts.size(); k-- > 0;) {
-      const auto cached = folders_.find(std::wstring_view(key).substr(0, ends[k]));
-      if (cached == folders_.end()) continue;
+      const FolderCache::Folder* cached = folders_.Find(std::wstring_view(key).substr(0, ends[k]));
+      if (!cached) continue;
       // Room for the rest of the path, so that appending the names to come
       // does not reallocate.
       const std::size_t rest = key.size() - ends[k];
-      WalkState from{{}, {}, S_IFDIR, cached->second.fd.get()};
-      from.host.reserve(cached->second.host.size() + 3 * rest);
-      from.host = cached->second.host;
-      from.windows.reserve(cached->second.windows.size() + rest);
-      from.windows = cached->second.windows;
+      WalkState from{{}, {}, S_IFDIR, cached->fd.get()};
+      from.host.reserve(cached->host.size() + 3 * rest);
+      from.host = cached->host;
+      from.windows.reserve(cached->windows.size() + rest);
+      from.windows = cached->windows;
       const WinError e = Walk(plan, k, std::move(from), true, out);
       if (e != kStaleCache) {
         out->key = std::move(key);
@@ -265,7 +262,7 @@ WinError SimFileSystem::Resolve(std::wstring_view rawPath, Resolved* out, bool a
       }
       // A name is missing: the folder may have changed behind our back.
       // Forget everything and walk from the drive root.
-      folders_.clear();
+      folders_.Clear();
       break;
     }
   }
@@ -283,7 +280,7 @@ WinError SimFileSystem::Resolve(std::wstring_view rawPath, Resolved* out, bool a
     return err::kSuccess;
   }
   if (S_ISDIR(root.mode))
-    root.fd = RememberFolder(std::wstring_view(key).substr(0, ends[0]), root.host, windows, -1, {});
+    root.fd = folders_.Remember(std::wstring_view(key).substr(0, ends[0]), root.host, windows, -1, {});
   const WinError e = Walk(plan, 0, std::move(root), false, out);
   out->key = std::move(key);
   return e;
@@ -374,8 +371,8 @@ WinError SimFileSystem::Walk(const WalkPlan& plan, std::size_t first, WalkState 
       out->folderFd = missingFolder ? -1 : folderFd;
       out->leaf = std::move(leaf);
     } else if (S_ISDIR(at.mode) && !throughLink && !missingFolder) {
-      at.fd =
-          RememberFolder(std::wstring_view(plan.key).substr(0, plan.ends[i + 1]), at.host, at.windows, folderFd, leaf);
+      at.fd = folders_.Remember(std::wstring_view(plan.key).substr(0, plan.ends[i + 1]), at.host, at.windows, folderFd,
+                                leaf);
     }
   }
   out->host = std::move(at.host);
@@ -385,44 +382,10 @@ WinError SimFileSystem::Walk(const WalkPlan& plan, std::size_t first, WalkState 
   return missingFolder ? err::kPathNotFound : err::kSuccess;
 }
 
-void HostFdTraits::Close(int fd) const { ::close(fd); }
-
-int SimFileSystem::RememberFolder(std::wstring_view key, const std::string& host, const std::wstring& windows,
-                                  int parentFd, const std::string& leaf) {
-  const auto known = folders_.find(key);
-  if (known != folders_.end()) return known->second.fd.get();
-  // Opened without following a link: a link is never a cached folder.
-  constexpr int kFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-  UniqueHostFd fd(HostFdTraits{},
-                  parentFd >= 0 ? ::openat(parentFd, leaf.c_str(), kFlags) : ::open(host.c_str(), kFlags));
-  if (!fd) return -1;
-  return AdoptFolder(key, host, windows, std::move(fd));
-}
-
-int SimFileSystem::AdoptFolder(std::wstring_view key, const std::string& host, const std::wstring& windows,
-                               UniqueHostFd fd) {
-  const auto known = folders_.find(key);
-  if (known != folders_.end()) return known->second.fd.get();
-  // The parent's descriptor has been used: the cache may now start afresh.
-  if (folders_.size() >= kMaxCachedFolders) folders_.clear();
-  const int value = fd.get();
-  folders_.emplace(std::wstring(key), ResolvedFolder{host, windows, std::move(fd)});
-  return value;
-}
-
 int SimFileSystem::UnlinkResolved(const Resolved& r, bool folder) const {
   const int flags = folder ? AT_REMOVEDIR : 0;
   if (r.folderFd >= 0) return ::unlinkat(r.folderFd, r.leaf.c_str(), flags);
   return ::unlinkat(AT_FDCWD, r.host.c_str(), flags);
-}
-
-void SimFileSystem::ForgetFolder(const std::string& removed) {
-  for (auto it = folders_.begin(); it != folders_.end();) {
-    const std::string& cached = it->second.host;
-    const bool below = cached.compare(0, removed.size(), removed) == 0 &&
-                       (cached.size() == removed.size() || cached[removed.size()] == '/');
-    it = below ? folders_.erase(it) : std::next(it);
-  }
 }
 
 WinError SimFileSystem::GetAttributes(std::wstring_view path, std::uint32_t* attributes) {
@@ -490,7 +453,7 @@ WinError SimFileSystem::RemoveFolder(std::wstring_view path) {
   if (attributes_.Stored(r.windows, true) & fileattr::kReadOnly) return err::kAccessDenied;
   if (UnlinkResolved(r, true) != 0)
     return errno == ENOTEMPTY || errno == EEXIST ? err::kDirNotEmpty : err::kAccessDenied;
-  ForgetFolder(r.host);
+  folders_.Forget(r.host);
   attributes_.Forget(r.windows);
   return err::kSuccess;
 }
@@ -549,7 +512,7 @@ WinError SimFileSystem::FindFirst(std::wstring_view pattern, FindHandleValue* ha
     entries.push_back(std::move(d));
   });
   if (!listed) return err::kAccessDenied;
-  if (cacheable) AdoptFolder(r.key, r.host, r.windows, std::move(listFd));
+  if (cacheable) folders_.Adopt(r.key, r.host, r.windows, std::move(listFd));
   std::sort(entries.begin(), entries.end(),
             [](const FindData& a, const FindData& b) { return CompareNoCase(a.name, b.name) < 0; });
   // A folder that is not a drive root lists "." and ".." first.

@@ -17,17 +17,11 @@
 #include "platform/filesystem.h"
 #include "platform/sim/attribute_table.h"
 #include "platform/sim/faults.h"
+#include "platform/sim/folder_cache.h"
+#include "platform/sim/host_file.h"
 #include "platform/unique_handle.h"
 
 namespace zc::sim {
-
-// A host file descriptor (here: a folder opened for lookups below it).
-struct HostFdTraits {
-  using Value = int;
-  static int Invalid() { return -1; }
-  void Close(int fd) const;
-};
-using UniqueHostFd = UniqueHandle<HostFdTraits>;
 
 class SimFileSystem : public FileSystem {
  public:
@@ -87,17 +81,6 @@ class SimFileSystem : public FileSystem {
     std::string leaf;
     std::wstring key;  // the cache key of the path as the caller spelled it
   };
-  // A folder met on the way to an entry: a real folder reached through no
-  // link, so that what lies in it can be found without walking from the
-  // drive root again.
-  struct ResolvedFolder {
-    std::string host;
-    std::wstring windows;
-    // The folder itself, opened when it was resolved: lookups below it
-    // need no walk of the host path, and a folder removed or replaced
-    // since then finds nothing, which sends the lookup back to the root.
-    UniqueHostFd fd;
-  };
   struct FindState {
     std::vector<FindData> entries;
     std::size_t next = 0;
@@ -125,16 +108,8 @@ class SimFileSystem : public FileSystem {
   // Walks parts[first..] from `at`. Begun in a cached folder, a missing
   // name returns kStaleCache instead of an error.
   WinError Walk(const WalkPlan& plan, std::size_t first, WalkState at, bool fromCache, Resolved* out);
-  // Caches a real folder and returns its descriptor (-1 when it cannot be
-  // opened); `parentFd`, when open, is the folder that holds it as `leaf`.
-  int RememberFolder(std::wstring_view key, const std::string& host, const std::wstring& windows, int parentFd,
-                     const std::string& leaf);
-  // Caches a folder already open (by a listing); returns its descriptor.
-  int AdoptFolder(std::wstring_view key, const std::string& host, const std::wstring& windows, UniqueHostFd fd);
   // Removes the entry: relative to its cached folder when there is one.
   int UnlinkResolved(const Resolved& r, bool folder) const;
-  // Forgets the folder at `host` and every folder below it.
-  void ForgetFolder(const std::string& host);
   std::unique_ptr<OutputFile> OpenOutput(std::wstring_view path, bool append, WinError* error);
   // The host folder of drive `letter`; none when the machine has no such drive.
   std::optional<std::string> DriveRoot(wchar_t letter) const;
@@ -158,12 +133,10 @@ class SimFileSystem : public FileSystem {
   AttributeTable attributes_;
   std::map<FindHandleValue, FindState> finds_;
   // Folders resolved before, by drive letter and names as the caller spelled
-  // them ("C:\Program Files\X"). Only real folders reached through no
-  // link are kept. An entry goes when its folder is removed through this
-  // object, and the whole cache goes on any miss, so that a folder changed
-  // behind its back is walked again. Bounded: a walk needs only the folders
-  // above the one it is in.
-  std::map<std::wstring, ResolvedFolder, std::less<>> folders_;
+  // them. An entry goes when its folder is removed through this object, and
+  // the whole cache goes on any miss, so that a folder changed behind its
+  // back is walked again.
+  FolderCache folders_;
   FindHandleValue nextFind_ = 0x100;
   std::filesystem::path outputFolder_;
   std::map<std::wstring, std::string, NoCaseLess> redirected_;  // Windows path -> host file

@@ -197,9 +197,9 @@ int ReadBits(FactReader& facts) {
 }
 
 std::wstring ReadWindowsFolder(FactReader& facts, const std::wstring& onDisk) {
-  const std::wstring found = std::wstring(kDrive) + L"\\" + onDisk;
+  std::wstring found = std::wstring(kDrive) + L"\\" + onDisk;
   if (auto root = Text(facts.reg(), kNtCurrentVersion, L"SystemRoot")) {
-    const std::wstring folder = TrimFolder(*root);
+    std::wstring folder = TrimFolder(*root);
     if (EqualsNoCase(folder, found)) {
       facts.Note("Windows folder", folder, Source(kNtCurrentVersion, L"SystemRoot"));
       return folder;

@@ -1,0 +1,158 @@
+# Every source file, by build. A file left out of these lists is refused
+# when CMake configures (see the check at the end of CMakeLists.txt).
+
+# The tool's logic, shared by both builds.
+set(ZC_COMMON_SOURCES
+    src/app/application.cpp
+    src/app/command_line.cpp
+    src/app/family_table.cpp
+    src/app/log_path.cpp
+    src/app/operation_log.cpp
+    src/catalogue/discovery.cpp
+    src/catalogue/families.cpp
+    src/catalogue/folder_catalogue.cpp
+    src/catalogue/product_codes.cpp
+    src/catalogue/protected_folders.cpp
+    src/catalogue/version.cpp
+    src/platform/argv.cpp
+    src/platform/dry_run_view.cpp
+    src/platform/slips.cpp
+    src/platform/text.cpp
+    src/platform/win_path.cpp
+    src/removal/custom_clean.cpp
+    src/removal/folder_removal.cpp
+    src/removal/gallery.cpp
+    src/removal/removal_run.cpp
+    src/removal/scope_guard.cpp
+    src/removal/shared_dlls.cpp
+    src/removal/side_by_side.cpp
+    src/removal/uninstall_runner.cpp
+    src/system/black_ice_uninstaller.cpp
+    src/system/restart.cpp
+    src/system/service_control.cpp
+    src/system/uninstaller_base.cpp
+    src/ui/dialogs.cpp
+)
+
+# The Win32 backend (the Windows program only).
+set(ZC_WIN32_SOURCES
+    src/platform/win32/win32_filesystem.cpp
+    src/platform/win32/win32_installer.cpp
+    src/platform/win32/win32_platform.cpp
+    src/platform/win32/win32_power.cpp
+    src/platform/win32/win32_processes.cpp
+    src/platform/win32/win32_registry.cpp
+    src/platform/win32/win32_services.cpp
+    src/platform/win32/win32_spooler.cpp
+    src/platform/win32/win32_system_info.cpp
+    src/platform/win32/win32_ui.cpp
+)
+
+# The simulated machine and the Windows volume reader (the Linux build only).
+set(ZC_SIM_SOURCES
+    src/platform/sim/attribute_table.cpp
+    src/platform/sim/demo_machine.cpp
+    src/platform/sim/faults.cpp
+    src/platform/sim/folder_cache.cpp
+    src/platform/sim/host_file.cpp
+    src/platform/sim/installer_layout.cpp
+    src/platform/sim/machine.cpp
+    src/platform/sim/machine_config.cpp
+    src/platform/sim/msi_registration.cpp
+    src/platform/sim/reg_reader.cpp
+    src/platform/sim/reg_store.cpp
+    src/platform/sim/reg_value_list.cpp
+    src/platform/sim/reg_wow64.cpp
+    src/platform/sim/reg_writer.cpp
+    src/platform/sim/registry_util.cpp
+    src/platform/sim/short_names.cpp
+    src/platform/sim/sim_filesystem.cpp
+    src/platform/sim/sim_installer.cpp
+    src/platform/sim/sim_power.cpp
+    src/platform/sim/sim_processes.cpp
+    src/platform/sim/sim_registry.cpp
+    src/platform/sim/sim_services.cpp
+    src/platform/sim/sim_spooler.cpp
+    src/platform/sim/sim_system_info.cpp
+    src/platform/sim/sim_user_interface.cpp
+    src/platform/volume/hive_reader.cpp
+    src/platform/volume/volume_facts.cpp
+    src/platform/volume/windows_volume.cpp
+)
+
+# The unit and scenario tests (one program).
+set(ZC_TEST_SOURCES
+    tests/catalogue/discovery_test.cpp
+    tests/catalogue/folder_catalogue_test.cpp
+    tests/catalogue/product_codes_test.cpp
+    tests/hive/hive_fuzz_corpus_test.cpp
+    tests/hive/hive_reader_test.cpp
+    tests/hive/hive_samples.cpp
+    tests/hive/hive_support.cpp
+    tests/hive/hive_tools_test.cpp
+    tests/hive/hive_writer.cpp
+    tests/hive/parity_test.cpp
+    tests/hive/volume_facts_test.cpp
+    tests/hive/volume_from_machine.cpp
+    tests/hive/volume_program_test.cpp
+    tests/hive/windows_volume_test.cpp
+    tests/removal/demo_run_test.cpp
+    tests/removal/folder_removal_test.cpp
+    tests/removal/removal_run_test.cpp
+    tests/removal/shared_dlls_test.cpp
+    tests/removal/side_by_side_test.cpp
+    tests/removal/uninstall_runner_test.cpp
+    tests/safety/containment_test.cpp
+    tests/safety/fault_sweep_test.cpp
+    tests/safety/hostile_machines_test.cpp
+    tests/safety/machine_snapshot.cpp
+    tests/safety/scope_guard_test.cpp
+    tests/safety/source_scan_test.cpp
+    tests/scenario/console_test.cpp
+    tests/scenario/honest_run_test.cpp
+    tests/scenario/interactive_test.cpp
+    tests/scenario/program_test.cpp
+    tests/scenario/startup_test.cpp
+    tests/sim/demo_machine_test.cpp
+    tests/sim/filesystem_cache_test.cpp
+    tests/sim/filesystem_test.cpp
+    tests/sim/host_file_test.cpp
+    tests/sim/installer_test.cpp
+    tests/sim/machine_registry_file_test.cpp
+    tests/sim/machine_test.cpp
+    tests/sim/processes_test.cpp
+    tests/sim/registry_corpus_test.cpp
+    tests/sim/registry_file_test.cpp
+    tests/sim/registry_sim_test.cpp
+    tests/sim/registry_store_test.cpp
+    tests/sim/short_names_test.cpp
+    tests/sim/spooler_services_test.cpp
+    tests/support/scenario.cpp
+    tests/system/black_ice_test.cpp
+    tests/system/registry_helpers_test.cpp
+    tests/system/service_control_test.cpp
+    tests/ui/dialogs_test.cpp
+    tests/ui/resources_test.cpp
+    tests/unit/command_line_test.cpp
+    tests/unit/fuzz_regressions_test.cpp
+    tests/unit/text_test.cpp
+    tests/unit/version_test.cpp
+    tests/unit/win_path_test.cpp
+)
+
+# libFuzzer targets, one program each.
+set(ZC_FUZZ_SOURCES
+    tests/fuzz/fuzz_command_line.cpp
+    tests/fuzz/fuzz_hive.cpp
+    tests/fuzz/fuzz_machine_ini.cpp
+    tests/fuzz/fuzz_reg_file.cpp
+    tests/fuzz/fuzz_version.cpp
+)
+
+# Benchmarks, one program each.
+set(ZC_BENCH_SOURCES
+    bench/engine_bench.cpp
+    bench/hive_bench.cpp
+    bench/registry_bench.cpp
+    bench/tree_bench.cpp
+)

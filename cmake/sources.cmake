@@ -142,6 +142,7 @@ set(ZC_TEST_SOURCES
 
 # libFuzzer targets, one program each.
 set(ZC_FUZZ_SOURCES
+    tests/fuzz/fuzz_attributes.cpp
     tests/fuzz/fuzz_command_line.cpp
     tests/fuzz/fuzz_hive.cpp
     tests/fuzz/fuzz_machine_ini.cpp

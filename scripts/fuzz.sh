@@ -13,7 +13,7 @@ seconds=${ZC_FUZZ_SECONDS:-60}
 artifacts="$ZC_ROOT/build/fuzz/artifacts"
 mkdir -p "$artifacts"
 status=0
-for target in command_line version reg_file machine_ini hive; do
+for target in command_line version reg_file machine_ini attributes hive; do
   work=$(mktemp -d)
   cp -r "$ZC_ROOT/tests/fuzz/corpus/$target/." "$work/"
   echo "== fuzzing $target for ${seconds}s"

@@ -12,6 +12,7 @@
 #include "app/command_line.h"
 #include "catalogue/version.h"
 #include "platform/argv.h"
+#include "platform/sim/attribute_table.h"
 #include "platform/sim/machine_config.h"
 #include "platform/sim/reg_file.h"
 #include "platform/text.h"
@@ -96,6 +97,25 @@ inline bool MachineIniHolds(const std::uint8_t* data, std::size_t size) {
   sim::MachineConfig again;
   if (!sim::ParseMachineConfig(written, "written.ini", &again, &error)) return false;
   return sim::WriteMachineConfig(again) == written;
+}
+
+// Any text is read or refused with its line, and a refused text leaves the
+// table as it was; what is read writes out and reads back to the same text.
+inline bool AttributesHold(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  auto drives = [](wchar_t drive) { return drive == L'C' || drive == L'D'; };
+  sim::AttributeTable table;
+  table.Store(L"C:\\BEFORE", 1);
+  const std::string before = table.Text();
+  std::string error;
+  if (!table.Parse(text, "file-attributes.txt", drives, &error)) {
+    return error.rfind("file-attributes.txt:", 0) == 0 && error.find(": ", 20) != std::string::npos &&
+           table.Text() == before;
+  }
+  const std::string written = table.Text();
+  sim::AttributeTable again;
+  if (!again.Parse(written, "written.txt", drives, &error)) return false;
+  return again.Text() == written;
 }
 
 }  // namespace zc::fuzz

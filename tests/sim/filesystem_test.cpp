@@ -180,13 +180,23 @@ TEST_F(SimFileSystemTest, AttributesTheHostCannotHoldLiveInTheSideTable) {
   EXPECT_EQ(a, fileattr::kReadOnly);
   ASSERT_EQ(fourth.GetAttributes(L"C:\\A\\Sub", &a), err::kSuccess);
   EXPECT_EQ(a, fileattr::kHidden | fileattr::kDirectory);
-  for (const char* bad : {"A\\f.txt\t1\n", "Q:\\A\\f.txt\t1\n", "\\\\?\\C:\\A\\f.txt\t1\n"}) {
+  // So is a value that is not up to eight hexadecimal digits (a sign, a
+  // blank, a prefix, a ninth digit would each be read as some other number).
+  for (const char* bad :
+       {"A\\f.txt\t1\n", "Q:\\A\\f.txt\t1\n", "\\\\?\\C:\\A\\f.txt\t1\n", "C:\\A\\f.txt\t-1\n", "C:\\A\\f.txt\t 1\n",
+        "C:\\A\\f.txt\t0x1\n", "C:\\A\\f.txt\t100000001\n", "C:\\A\\f.txt\t\n"}) {
     WriteHostFile(dir_ / "odd.txt", bad);
     SimFileSystem fifth(
         dir_.path(), [] { return std::wstring(L"C:\\"); }, &none);
     EXPECT_FALSE(fifth.LoadAttributes(dir_ / "odd.txt", &error)) << bad;
     EXPECT_NE(error.find("odd.txt:1: "), std::string::npos) << error;
   }
+  // A file refused at its last line adds none of the lines before it.
+  WriteHostFile(dir_ / "half.txt", "C:\\A\\f.txt\t2\nC:\\A\\f.txt\tnope\n");
+  ASSERT_FALSE(fourth.LoadAttributes(dir_ / "half.txt", &error));
+  EXPECT_NE(error.find("half.txt:2: "), std::string::npos) << error;
+  ASSERT_EQ(fourth.GetAttributes(L"C:\\A\\f.txt", &a), err::kSuccess);
+  EXPECT_EQ(a, fileattr::kReadOnly);
 }
 
 TEST_F(SimFileSystemTest, DeleteFileRefusesReadOnlyFilesAndFolders) {

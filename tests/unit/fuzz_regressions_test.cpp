@@ -33,6 +33,7 @@ TEST(FuzzRegressions, CommandLine) { Replay("command_line", fuzz::CommandLineHol
 TEST(FuzzRegressions, Version) { Replay("version", fuzz::VersionHolds); }
 TEST(FuzzRegressions, RegFile) { Replay("reg_file", fuzz::RegFileHolds); }
 TEST(FuzzRegressions, MachineIni) { Replay("machine_ini", fuzz::MachineIniHolds); }
+TEST(FuzzRegressions, Attributes) { Replay("attributes", fuzz::AttributesHold); }
 
 }  // namespace
 }  // namespace zc

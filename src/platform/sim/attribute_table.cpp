@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 
 #include "platform/filesystem.h"
 #include "platform/sim/host_file.h"
@@ -58,38 +57,62 @@ bool AttributeTable::Load(const std::filesystem::path& file, const std::function
     if (error) *error = e->ToString();
     return false;
   }
-  std::istringstream in(text);
-  std::string line;
+  return Parse(text, file.filename().string(), driveExists, error);
+}
+
+bool AttributeTable::Parse(std::string_view text, const std::string& fileName,
+                           const std::function<bool(wchar_t)>& driveExists, std::string* error) {
+  // Read into a table of its own: a file refused at any line leaves this one as it was.
+  AttributeTable read;
   int number = 0;
-  const std::string name = file.filename().string();
   auto fail = [&](const std::string& message) {
-    if (error) *error = name + ":" + std::to_string(number) + ": " + message;
+    if (error) *error = fileName + ":" + std::to_string(number) + ": " + message;
     return false;
   };
-  while (std::getline(in, line)) {
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t newline = text.find('\n', start);
+    const std::size_t end = newline == std::string_view::npos ? text.size() : newline;
+    std::string_view line = text.substr(start, end - start);
+    start = end + 1;
     ++number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty() || line[0] == ';') continue;
     const auto tab = line.find('\t');
-    unsigned long value = 0;
-    char* end = nullptr;
-    if (tab != std::string::npos) value = std::strtoul(line.c_str() + tab + 1, &end, 16);
-    if (tab == std::string::npos || end == line.c_str() + tab + 1 || *end != '\0') {
-      return fail("expected 'PATH<TAB>HEX'");
+    if (tab == std::string_view::npos) return fail("expected 'PATH<TAB>HEX'");
+    // Up to eight hexadecimal digits, nothing else: no sign, blank or prefix.
+    const std::string_view hex = line.substr(tab + 1);
+    if (hex.empty() || hex.size() > 8 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string_view::npos) {
+      return fail("expected 'PATH<TAB>HEX' (up to eight hexadecimal digits)");
     }
+    const auto value = static_cast<std::uint32_t>(std::strtoul(std::string(hex).c_str(), nullptr, 16));
     // The path as Windows reads it: a doubled or trailing backslash, a
     // forward slash or a trailing period name the same entry.
-    const std::string pathText = line.substr(0, tab);
+    const std::string_view pathText = line.substr(0, tab);
     const std::wstring wide = FromUtf8(pathText);
     const winpath::PathView path = winpath::Parse(wide);
-    if (pathText.find('\0') != std::string::npos || path.form != winpath::Form::kDrive || path.literal ||
+    if (pathText.find('\0') != std::string_view::npos || path.form != winpath::Form::kDrive || path.literal ||
         path.error != err::kSuccess || (driveExists && !driveExists(path.drive))) {
       return fail("expected a full path on one of the machine's drives");
     }
-    Store(winpath::ToText(path), static_cast<std::uint32_t>(value) & kSettableAttributes);
+    read.Store(winpath::ToText(path), value & kSettableAttributes);
   }
+  attributes_ = std::move(read.attributes_);
+  lengths_ = std::move(read.lengths_);
   changed_ = false;
   return true;
+}
+
+std::string AttributeTable::Text() const {
+  std::string out = "; attributes the host cannot hold: canonical path, tab, hexadecimal attributes\n";
+  for (const auto& [path, value] : attributes_) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%08X", value);
+    out += ToUtf8(path);
+    out += '\t';
+    out += hex;
+    out += '\n';
+  }
+  return out;
 }
 
 bool AttributeTable::Save(const std::filesystem::path& file, std::string* error) {
@@ -105,14 +128,7 @@ bool AttributeTable::Save(const std::filesystem::path& file, std::string* error)
     changed_ = false;
     return true;
   }
-  std::ostringstream out;
-  out << "; attributes the host cannot hold: canonical path, tab, hexadecimal attributes\n";
-  for (const auto& [path, value] : attributes_) {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "%08X", value);
-    out << ToUtf8(path) << '\t' << hex << '\n';
-  }
-  const std::string bytes = out.str();
+  const std::string bytes = Text();
   if (auto e = ReplaceHostFile(file, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()))) {
     if (error) *error = e->ToString();
     return false;

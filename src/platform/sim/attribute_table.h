@@ -31,6 +31,12 @@ class AttributeTable {
   // path on one of the machine's drives (`driveExists`); it is kept as
   // Windows spells it. False with "FILE:LINE: message" otherwise.
   bool Load(const std::filesystem::path& file, const std::function<bool(wchar_t)>& driveExists, std::string* error);
+  // The same, from the file's text; a text refused at any line leaves the
+  // table as it was.
+  bool Parse(std::string_view text, const std::string& fileName, const std::function<bool(wchar_t)>& driveExists,
+             std::string* error);
+  // The side file's text for what the table holds.
+  std::string Text() const;
   // Writes the side file when the table changed since it was loaded or
   // last saved (replacing it; an empty table removes it).
   bool Save(const std::filesystem::path& file, std::string* error);

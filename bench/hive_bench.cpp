@@ -200,8 +200,11 @@ int CmdDryRun(int argc, char** argv) {
   std::string error;
   if (!zc::volume::LoadWindowsVolume(dir / "volume" / "drive_c", &volume, &error)) return Fail(error);
   const double loaded = Seconds(start);
-  auto machine = zc::sim::SimMachine::Create(dir / "volume", volume.config);
-  machine->store() = std::move(volume.registry);
+  // As zentacleanup --windows makes it: drive C: is the volume, the log goes elsewhere.
+  fs::create_directories(dir / "work");
+  auto machine =
+      zc::sim::SimMachine::OverVolume(dir / "work", volume.root, std::move(volume.config), std::move(volume.registry));
+  machine->fs().RedirectOutputFiles(dir / "work");
   zc::VEZEZERidivorOde app(machine->platform());
   app.InitInstance(L"ZENTACleanup.exe -all -dryrun -folder");
   const double seconds = Seconds(start);

@@ -49,7 +49,8 @@ if [[ ${ZC_WINE_NO_BUILD:-0} != 1 ]]; then
   echo "== build (Windows, i686 and x86_64; Linux for the parity runs)"
   zc_build win-i686
   zc_build win-x64
-  [[ -x $ZC_LINUX ]] || zc_build dev
+  # The Linux program, and the helper that writes a machine as a Windows volume.
+  [[ -x $ZC_LINUX && -x $(dirname "$ZC_LINUX")/zc_make_volume ]] || zc_build dev
 fi
 
 echo "== the 32-bit side of Wine"

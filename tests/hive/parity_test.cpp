@@ -45,8 +45,11 @@ std::unique_ptr<Twins> MakeTwins(Make make) {
   if (!t->folder->config().clock) t->folder->config().clock = kScenarioClock;
   config.clock = t->folder->config().clock;
   config.currentDirectory = t->folder->config().currentDirectory;
-  t->volume = sim::SimMachine::Create(t->dir / "volume", config);
-  t->volume->store() = std::move(t->read.registry);
+  // As zentacleanup --windows makes it: drive C: is the volume's root, the log goes elsewhere.
+  fs::create_directories(t->dir / "work");
+  t->volume =
+      sim::SimMachine::OverVolume(t->dir / "work", t->dir / "volume" / "drive_c", config, std::move(t->read.registry));
+  t->volume->fs().RedirectOutputFiles(t->dir / "work");
   const fs::path attributes = t->dir / "folder" / sim::kAttributesFile;
   if (fs::exists(attributes) && !t->volume->fs().LoadAttributes(attributes, &error)) throw std::runtime_error(error);
   return t;

@@ -235,6 +235,7 @@ class Lab:
         recipes = {
             "MSIZap.exe": ("x86_64", [WINE_DIR / "msizap/msizap.cpp"], [], []),
             "dlgprobe.exe": ("x86_64", [WINE_DIR / "dlgprobe/dlgprobe.cpp"], [], []),
+            "exitcode.exe": ("x86_64", [WINE_DIR / "exitcode/exitcode.cpp"], [], []),
             "zcbits-x64.exe": ("x86_64", [WINE_DIR / "platprobe/zcbits.cpp"], [], []),
             "zcbits-i686.exe": ("i686", [WINE_DIR / "platprobe/zcbits.cpp"], [], []),
         }

@@ -31,19 +31,24 @@ SIM_RULES: dict[str, winelab.Rule] = {}
 TWIN_RULES: dict[str, winelab.Rule] = {}
 
 
-def run_silent(lab: Lab, variant: Variant, name: str, *args: str, seed=None, twin=True):
+def run_silent(lab: Lab, variant: Variant, name: str, *args: str, seed=None, twin=True, volume=False):
     """Runs the program of `variant` with `args` on a fresh copy of its base
     prefix, after `seed(prefix)`; the same arguments on the simulated machine
-    made from that copy before the run; and, for the i686 program, its twin
-    on another copy seeded alike. Keeps the logs in build/wine-artifacts."""
+    made from that copy before the run; with `volume` (a dry run), on that
+    machine written as a Windows volume with its hives; and, for the i686
+    program, its twin on another copy seeded alike. Keeps the logs in
+    build/wine-artifacts."""
     label = f"{name}-{variant.name}"
-    out = types.SimpleNamespace(twin=None, twin_state=None)
+    out = types.SimpleNamespace(twin=None, twin_state=None, volume=None)
     prefix = lab.fresh(variant.base, label)
-    prefix.install_tools(lab.exe(variant.program), lab.helper("MSIZap.exe"))
+    prefix.install_tools(lab.exe(variant.program), lab.helper("MSIZap.exe"), lab.helper("exitcode.exe"))
     if seed:
         seed(prefix)
     sim = prefix.make_sim(lab.work / f"sim-{label}")
     out.version = sim.version
+    if volume:
+        out.volume = winelab.run_on_volume(lab.linux_tool, sim.path, lab.work / f"volume-{label}", *args)
+        shutil.rmtree(lab.work / f"volume-{label}", ignore_errors=True)
     out.run = prefix.run_tool(*args)
     out.prefix = prefix
     out.c = prefix.drive_c
@@ -56,14 +61,14 @@ def run_silent(lab: Lab, variant: Variant, name: str, *args: str, seed=None, twi
     if variant.i686 and twin:
         out.state = prefix.state()
         twin_prefix = lab.fresh(variant.base, f"{label}-twin")
-        twin_prefix.install_tools(lab.x64_exe, lab.helper("MSIZap.exe"))
+        twin_prefix.install_tools(lab.x64_exe, lab.helper("MSIZap.exe"), lab.helper("exitcode.exe"))
         if seed:
             seed(twin_prefix)
         out.twin = twin_prefix.run_tool(*args)
         out.twin_state = twin_prefix.state()
         twin_prefix.remove()
     lab.artifacts.mkdir(parents=True, exist_ok=True)
-    for suffix, run in (("wine", out.run), ("sim", out.sim), ("twin", out.twin)):
+    for suffix, run in (("wine", out.run), ("sim", out.sim), ("twin", out.twin), ("volume", out.volume)):
         if run is not None and run.log is not None:
             (lab.artifacts / f"{label}.{suffix}.log").write_bytes(run.log)
     return out
@@ -113,7 +118,15 @@ def found_lines_missing(lab: Lab, outcome) -> list[str]:
 class TestDryrunAll(CommonChecks):
     @staticmethod
     def perform(lab, variant):
-        return run_silent(lab, variant, "dryrun-all", "-all", "-dryrun")
+        return run_silent(lab, variant, "dryrun-all", "-all", "-dryrun", volume=True)
+
+    def test_parity_with_the_prefix_read_as_a_windows_volume(self, outcome):
+        """`zentacleanup --windows` on the prefix's drive C: with its registry
+        as SOFTWARE and SYSTEM hives tells what the real program told."""
+        assert outcome.volume.rc == outcome.run.rc
+        assert outcome.volume.log is not None, "the run on the volume wrote no log"
+        comparison = winelab.compare_logs(outcome.run.log, outcome.volume.log, SIM_RULES)
+        assert comparison.equal, "unexplained differences (- Wine, + volume):\n" + comparison.report()
 
     def test_every_vendor_product_found(self, lab, outcome):
         assert found_lines_missing(lab, outcome) == []

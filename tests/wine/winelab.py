@@ -317,22 +317,26 @@ class Prefix:
             shutil.copy(other, tools / other.name)
 
     def run_tool(self, *args: str, log: str = "zc.log", timeout: float = 600) -> ToolRun:
-        """Runs C:\\Tools\\ZENTACleanup.exe from C:\\Tools with -log C:\\<log>."""
+        """Runs C:\\Tools\\ZENTACleanup.exe from C:\\Tools with -log C:\\<log>.
+        The exit code is the tool's whole one when C:\\Tools holds
+        exitcode.exe (Wine hands Linux only its low byte)."""
         log_file = self.drive_c / log
+        tools = self.drive_c / "Tools"
         start = time.monotonic()
-        proc = self.wine_run(
-            "ZENTACleanup.exe",
-            *args,
-            "-log",
-            "C:\\" + log,
-            cwd=self.drive_c / "Tools",
-            timeout=timeout,
-            stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL,
-        )
+        command = ["ZENTACleanup.exe", *args, "-log", "C:\\" + log]
+        if (tools / "exitcode.exe").exists():
+            rc, out = self.output("exitcode.exe", *command, cwd=tools, timeout=timeout)
+            text = out.decode("ascii", "replace").strip()
+            if rc != 0 or not text.isdigit():
+                raise RuntimeError(f"exitcode.exe could not run the tool: {text!r}")
+            code = int(text)
+        else:
+            proc = self.wine_run(*command, cwd=tools, timeout=timeout,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            code = proc.returncode
         self.wait()
         seconds = time.monotonic() - start
-        return ToolRun(proc.returncode, log_file.read_bytes() if log_file.exists() else None, seconds)
+        return ToolRun(code, log_file.read_bytes() if log_file.exists() else None, seconds)
 
     def read_log(self, log: str = "zc.log") -> Optional[bytes]:
         f = self.drive_c / log
@@ -462,6 +466,9 @@ class SimMachine:
         self.version = version
 
     def run(self, linux_tool: Path, *args: str, log: str = "zc.log") -> ToolRun:
+        """The rc is the tool's own status, which the program tells as its
+        last line on stderr ("exit status: N"); its process status is a
+        small number standing for it."""
         start = time.monotonic()
         proc = subprocess.run(
             [str(linux_tool), "--machine", str(self.path), *args, "-log", "C:\\" + log],
@@ -469,8 +476,34 @@ class SimMachine:
             capture_output=True,
             timeout=300,
         )
+        told = re.findall(rb"^exit status: (\d+)$", proc.stderr, re.MULTILINE)
+        if not told:
+            raise RuntimeError(f"the Linux program told no exit status: {proc.stderr[-500:]!r}")
         f = self.path / "drive_c" / log
-        return ToolRun(proc.returncode, f.read_bytes() if f.exists() else None, time.monotonic() - start)
+        return ToolRun(int(told[-1]), f.read_bytes() if f.exists() else None, time.monotonic() - start)
+
+
+def run_on_volume(linux_tool: Path, machine: Path, volume: Path, *args: str) -> ToolRun:
+    """Writes the simulated machine folder `machine` as a Windows volume at
+    `volume` (drive C: with its SOFTWARE and SYSTEM hives, the registry being
+    the prefix's own export) and runs `zentacleanup --windows` on it. The
+    log is the host file the program names before its exit status."""
+    make = linux_tool.parent / "zc_make_volume"
+    shutil.rmtree(volume, ignore_errors=True)
+    subprocess.run([str(make), str(machine), str(volume)], check=True, capture_output=True, timeout=300)
+    start = time.monotonic()
+    proc = subprocess.run(
+        [str(linux_tool), "--windows", str(volume), *args],
+        stdin=subprocess.DEVNULL,
+        capture_output=True,
+        timeout=300,
+    )
+    lines = proc.stderr.decode("utf-8", "replace").splitlines()
+    told = [int(line.split(": ", 1)[1]) for line in lines if re.fullmatch(r"exit status: \d+", line)]
+    if not told or len(lines) < 2:
+        raise RuntimeError(f"the Linux program told no exit status: {proc.stderr[-500:]!r}")
+    log = Path(lines[-2])
+    return ToolRun(told[-1], log.read_bytes() if log.is_file() else None, time.monotonic() - start)
 
 
 @dataclasses.dataclass

@@ -174,4 +174,27 @@ bool IsFullyQualifiedPath(std::wstring_view path) {
 
 std::wstring Widen(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
+std::wstring ExpandPercentVariables(std::wstring_view source,
+                                    const std::function<std::optional<std::wstring>(std::wstring_view)>& lookup) {
+  std::wstring out;
+  std::size_t i = 0;
+  while (i < source.size()) {
+    if (source[i] == L'%') {
+      const std::size_t close = source.find(L'%', i + 1);
+      if (close != std::wstring_view::npos && close > i + 1) {
+        if (auto value = lookup(source.substr(i + 1, close - i - 1))) {
+          out += *value;
+          i = close + 1;
+          continue;
+        }
+        out.append(source.substr(i, close - i));
+        i = close;
+        continue;
+      }
+    }
+    out.push_back(source[i++]);
+  }
+  return out;
+}
+
 }  // namespace zc

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,5 +39,11 @@ bool IsFullyQualifiedPath(std::wstring_view path);
 
 // Convenience for literals and file names.
 std::wstring Widen(std::string_view ascii);
+
+// Expands %NAME% as ExpandEnvironmentStrings does: a name `lookup` knows is
+// replaced by its value; an unknown one stays as written, and its closing %
+// may open the next.
+std::wstring ExpandPercentVariables(std::wstring_view source,
+                                    const std::function<std::optional<std::wstring>(std::wstring_view)>& lookup);
 
 }  // namespace zc

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/catalogue_support.h"
+#include "support/shell.h"
 
 namespace zc::test {
 namespace {
@@ -190,12 +191,9 @@ TEST(Catalogue, CodesAreWellFormedAndDistinctButForTheSharedTavloRow) {
 }
 
 TEST(Catalogue, ProgramPrintsOneTabSeparatedLinePerFamily) {
-  FILE* pipe = ::popen(ZC_PROGRAM " --catalogue", "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string out;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  ASSERT_EQ(::pclose(pipe), 0);
+  const ShellRun run = RunShell(ZC_PROGRAM " --catalogue");
+  ASSERT_EQ(run.status, 0);
+  const std::string& out = run.out;
 
   static const char* kLabels[] = {"Quillo Software", "Tavlo/Product Drivers", "Quorix/Teviro",       "Vexil", "Convexa",
                                   "Convexa PE",      "Common Files",          "ZENTA Tavlo Software"};

@@ -11,6 +11,7 @@
 #include "platform/sim/reg_file.h"
 #include "platform/text.h"
 #include "platform/volume/hive_reader.h"
+#include "support/shell.h"
 #include "support/temp_dir.h"
 
 namespace zc::test {
@@ -18,15 +19,9 @@ namespace {
 
 // Runs a shell command; its standard output, and the exit status.
 std::string RunShell(const std::string& command, int* status) {
-  std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return out;
-  std::array<char, 4096> buffer;
-  std::size_t n;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) out.append(buffer.data(), n);
-  const int raw = ::pclose(pipe);
-  *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return out;
+  ShellRun run = zc::test::RunShell(command);
+  *status = run.status;
+  return std::move(run.out);
 }
 
 TEST(HiveTools, HivexshReadsTheEmptyHiveAndAFilledOne) {

@@ -11,6 +11,7 @@
 
 #include "hive/volume_from_machine.h"
 #include "platform/sim/demo_machine.h"
+#include "support/shell.h"
 #include "support/temp_dir.h"
 
 namespace zc::test {
@@ -31,15 +32,9 @@ std::string Slurp(const fs::path& file) {
   return s.str();
 }
 
-ProgramRun RunShell(const std::string& command) {
-  ProgramRun run;
-  FILE* pipe = ::popen((command + " 2>&1 </dev/null").c_str(), "r");
-  if (!pipe) return run;
-  std::array<char, 4096> buffer;
-  std::size_t n;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
-  const int raw = ::pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+ProgramRun RunProgram(const std::string& command) {
+  const ShellRun shell = RunShell(command + " 2>&1 </dev/null");
+  ProgramRun run{shell.status, shell.out, {}};
   // The line before "exit status: N" names the log.
   const auto statusLine = run.out.rfind("\nexit status: ");
   if (statusLine != std::string::npos) {
@@ -99,7 +94,7 @@ TEST(WindowsVolumeProgram, ADryRunListsWhatTheSameMachineFolderLists) {
                                                        {"-quillo -dryrun -folder", "Custom cleaning: "}};
   for (const auto& [args, listed] : kRuns) {
     SCOPED_TRACE(args);
-    const auto onVolume = RunShell(Program() + " --windows " + t->volume.string() + " " + args);
+    const auto onVolume = RunProgram(Program() + " --windows " + t->volume.string() + " " + args);
     ASSERT_EQ(onVolume.status, 0) << onVolume.out;
     EXPECT_NE(onVolume.out.find("is read as drive C: and never written; the log goes to "), std::string::npos);
     // The facts the run assumed are told, each with where it came from.
@@ -107,7 +102,7 @@ TEST(WindowsVolumeProgram, ADryRunListsWhatTheSameMachineFolderLists) {
     ASSERT_NE(onVolume.log.find(listed), std::string::npos) << onVolume.out;
     // The log's own lines: CR LF, no BOM, the same as the folder's.
     EXPECT_NE(onVolume.log.substr(0, 3), "\xEF\xBB\xBF");
-    const auto onFolder = RunShell(Program() + " --machine " + t->folder.string() + " " + args);
+    const auto onFolder = RunProgram(Program() + " --machine " + t->folder.string() + " " + args);
     ASSERT_EQ(onFolder.status, 0) << onFolder.out;
     EXPECT_EQ(WithoutTimes(onVolume.log), WithoutTimes(onFolder.log));
   }
@@ -119,14 +114,14 @@ TEST(WindowsVolumeProgram, OptionsThatWouldChangeTheMachineAreRefused) {
   const std::string before = Listing(t->volume);
   for (const std::string args : {"-all", "-all -folder", "-vexil", "", "-commonfiles -quorix"}) {
     SCOPED_TRACE(args);
-    const auto run = RunShell(Program() + " --windows " + t->volume.string() + " " + args);
+    const auto run = RunProgram(Program() + " --windows " + t->volume.string() + " " + args);
     EXPECT_EQ(run.status, 2) << run.out;
     EXPECT_NE(run.out.find("a Windows volume is only ever read: give -dryrun"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("exit status: 2\n"), std::string::npos);
   }
   // Given with a machine folder as well, the run does not guess which is meant.
   const auto both =
-      RunShell(Program() + " --windows " + t->volume.string() + " --machine " + t->folder.string() + " -all -dryrun");
+      RunProgram(Program() + " --windows " + t->volume.string() + " --machine " + t->folder.string() + " -all -dryrun");
   EXPECT_EQ(both.status, 2) << both.out;
   EXPECT_EQ(Listing(t->volume), before);
 }
@@ -134,7 +129,7 @@ TEST(WindowsVolumeProgram, OptionsThatWouldChangeTheMachineAreRefused) {
 TEST(WindowsVolumeProgram, AFolderThatIsNoWindowsVolumeIsRefusedByName) {
   TempDir dir;
   fs::create_directories(dir / "empty");
-  const auto run = RunShell(Program() + " --windows " + (dir / "empty").string() + " -all -dryrun");
+  const auto run = RunProgram(Program() + " --windows " + (dir / "empty").string() + " -all -dryrun");
   EXPECT_EQ(run.status, 2) << run.out;
   EXPECT_NE(run.out.find("Windows volume refused, nothing was changed: "), std::string::npos) << run.out;
   EXPECT_TRUE(fs::is_empty(dir / "empty"));
@@ -149,8 +144,8 @@ TEST(WindowsVolumeProgram, AReadOnlyMountOfTheVolumeIsReadAsItIs) {
   const std::string ro = (t->dir / "ro").string();
   fs::create_directories(ro);
   const auto run =
-      RunShell("unshare -m sh -c 'mount --bind " + t->volume.string() + " " + ro + " && mount -o remount,bind,ro " +
-               ro + " && " + Program() + " --windows " + ro + " -all -dryrun -folder'");
+      RunProgram("unshare -m sh -c 'mount --bind " + t->volume.string() + " " + ro + " && mount -o remount,bind,ro " +
+                 ro + " && " + Program() + " --windows " + ro + " -all -dryrun -folder'");
   ASSERT_EQ(run.status, 0) << run.out;
   EXPECT_NE(run.log.find("Found Product: "), std::string::npos) << run.out;
   EXPECT_EQ(Listing(t->volume), before);
@@ -163,7 +158,7 @@ TEST(WindowsVolumeProgram, AJunctionIntoTheWindowsFolderIsNotListedForRemoval) {
   const fs::path vendor = t->volume / "Program Files" / "ZENTA Technologies" / "ZENTA Vexil";
   ASSERT_TRUE(fs::is_directory(vendor));
   fs::create_directory_symlink("../../../WINDOWS", vendor / "Linked");
-  const auto run = RunShell(Program() + " --windows " + t->volume.string() + " -all -dryrun -folder");
+  const auto run = RunProgram(Program() + " --windows " + t->volume.string() + " -all -dryrun -folder");
   ASSERT_EQ(run.status, 0) << run.out;
   EXPECT_NE(run.log.find("Link found: C:\\Program Files\\ZENTA Technologies\\ZENTA Vexil\\Linked\r\n"),
             std::string::npos)

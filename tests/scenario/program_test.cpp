@@ -7,27 +7,16 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/shell.h"
 #include "support/temp_dir.h"
 
 namespace zc::test {
 namespace {
 
-struct ProgramRun {
-  int status = -1;
-  std::string out;  // stdout and stderr together
-};
+using ProgramRun = ShellRun;  // out: stdout and stderr together
 
 ProgramRun RunProgram(const std::string& arguments, const std::string& input = "</dev/null") {
-  ProgramRun run;
-  const std::string command = std::string(ZC_PROGRAM) + " " + arguments + " 2>&1 " + input;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return run;
-  std::array<char, 4096> buffer;
-  std::size_t n;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
-  const int raw = ::pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
+  return RunShell(std::string(ZC_PROGRAM) + " " + arguments + " 2>&1 " + input);
 }
 
 std::string Slurp(const std::filesystem::path& file) {
@@ -236,16 +225,7 @@ TEST(Program, AReadOnlyMachineTakesADryRunAndStaysAsItWas) {
   const std::string mount = "unshare -m sh -c 'mount --bind " + machine.string() + " " + ro +
                             " && mount -o remount,bind,ro " + ro + " && " + std::string(ZC_PROGRAM) + " --machine " +
                             ro;
-  auto runInNamespace = [&](const std::string& args) {
-    ProgramRun run;
-    FILE* pipe = ::popen((mount + " " + args + "' 2>&1 </dev/null").c_str(), "r");
-    std::array<char, 4096> buffer;
-    std::size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
-    const int raw = ::pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return run;
-  };
+  auto runInNamespace = [&](const std::string& args) { return RunShell(mount + " " + args + "' 2>&1 </dev/null"); };
   const auto dry = runInNamespace("-all -dryrun");
   ASSERT_EQ(dry.status, 0) << dry.out;
   EXPECT_NE(dry.out.find("cannot be written; the log goes to "), std::string::npos) << dry.out;

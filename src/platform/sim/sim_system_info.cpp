@@ -91,25 +91,8 @@ std::optional<std::wstring> SimSystemInfo::GetEnvironmentValue(std::wstring_view
 
 std::uint32_t SimSystemInfo::ExpandEnvironment(std::wstring_view source, std::wstring* expanded) {
   if (faults_ && faults_->Check(FaultOp::kExpandEnvironmentStrings, source)) return 0;
-  std::wstring out;
-  std::size_t i = 0;
-  while (i < source.size()) {
-    if (source[i] == L'%') {
-      const std::size_t close = source.find(L'%', i + 1);
-      if (close != std::wstring_view::npos && close > i + 1) {
-        if (auto value = GetEnvironmentValue(source.substr(i + 1, close - i - 1))) {
-          out += *value;
-          i = close + 1;
-          continue;
-        }
-        // An unknown name stays as written; its closing % may open the next.
-        out.append(source.substr(i, close - i));
-        i = close;
-        continue;
-      }
-    }
-    out.push_back(source[i++]);
-  }
+  const std::wstring out =
+      ExpandPercentVariables(source, [this](std::wstring_view name) { return GetEnvironmentValue(name); });
   if (expanded) *expanded = out;
   return static_cast<std::uint32_t>(Utf16Length(out) + 1);
 }

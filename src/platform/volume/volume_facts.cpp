@@ -63,25 +63,10 @@ const std::wstring* Lookup(const Variables& variables, std::wstring_view name) {
 // %NAME% references replaced as ExpandEnvironmentStrings does; an unknown
 // name stays as written.
 std::wstring Expand(std::wstring_view source, const Variables& variables) {
-  std::wstring out;
-  std::size_t i = 0;
-  while (i < source.size()) {
-    if (source[i] == L'%') {
-      const std::size_t close = source.find(L'%', i + 1);
-      if (close != std::wstring_view::npos && close > i + 1) {
-        if (const std::wstring* value = Lookup(variables, source.substr(i + 1, close - i - 1))) {
-          out += *value;
-          i = close + 1;
-          continue;
-        }
-        out.append(source.substr(i, close - i));
-        i = close;
-        continue;
-      }
-    }
-    out.push_back(source[i++]);
-  }
-  return out;
+  return ExpandPercentVariables(source, [&variables](std::wstring_view name) -> std::optional<std::wstring> {
+    if (const std::wstring* value = Lookup(variables, name)) return *value;
+    return std::nullopt;
+  });
 }
 
 // A folder as Windows hands it out: no trailing backslash except a root's.

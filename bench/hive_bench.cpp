@@ -204,7 +204,6 @@ int CmdDryRun(int argc, char** argv) {
   fs::create_directories(dir / "work");
   auto machine =
       zc::sim::SimMachine::OverVolume(dir / "work", volume.root, std::move(volume.config), std::move(volume.registry));
-  machine->fs().RedirectOutputFiles(dir / "work");
   zc::VEZEZERidivorOde app(machine->platform());
   app.InitInstance(L"ZENTACleanup.exe -all -dryrun -folder");
   const double seconds = Seconds(start);

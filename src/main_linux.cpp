@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -47,7 +48,7 @@ void PrintUsage(std::FILE* out) {
                "                    [--pack-guid GUID] [--make-demo DIR] [TOOL-ARGUMENTS...]\n"
                "  --machine DIR    run on the simulated machine in DIR (default: a fresh copy of the demo machine)\n"
                "  --windows DIR    dry-run on the Windows volume mounted at DIR (read in place, never written);\n"
-               "                   the tool's arguments must include -dryrun\n"
+               "                   the tool's arguments must include -dryrun (or -help)\n"
                "  --answers FILE   answers for message boxes and dialogs, one a line ('-': standard input)\n"
                "  --catalogue      print the product families and exit\n"
                "  --pack-guid GUID... print each product or upgrade code as Windows Installer's registry packs it\n"
@@ -131,10 +132,31 @@ bool OnlyLists(const std::wstring& commandLine) {
   return options.m_bDryRun || options.m_bHelp || !options.m_unknownArguments.empty();
 }
 
-// A host folder of its own for the log of a machine that is not written.
-bool MakeLogFolder(std::string* folder) {
-  *folder = (fs::temp_directory_path() / "zentacleanup-log-XXXXXX").string();
-  return ::mkdtemp(folder->data()) != nullptr;
+// A new folder in the host's temporary folder ($TMPDIR), named from
+// `prefix`; false when there is none to make it in. Never inside `notUnder`
+// (the machine or volume that must not be written): a $TMPDIR there is
+// refused.
+bool MakeTempFolder(const std::string& prefix, const fs::path& notUnder, std::string* folder, std::string* why) {
+  std::error_code ec;
+  const fs::path temp = fs::temp_directory_path(ec);
+  if (ec) {
+    *why = "no temporary folder to make it in (" + ec.message() + ")";
+    return false;
+  }
+  if (!notUnder.empty()) {
+    const fs::path tempReal = fs::weakly_canonical(temp, ec);
+    const fs::path guarded = fs::weakly_canonical(notUnder, ec);
+    if (std::mismatch(guarded.begin(), guarded.end(), tempReal.begin(), tempReal.end()).first == guarded.end()) {
+      *why = "the temporary folder " + temp.string() + " lies in " + notUnder.string() + ", which is not written";
+      return false;
+    }
+  }
+  *folder = (temp / (prefix + "-XXXXXX")).string();
+  if (!::mkdtemp(folder->data())) {
+    *why = "cannot make a folder in " + temp.string();
+    return false;
+  }
+  return true;
 }
 
 // Every argument after --pack-guid is a braced GUID; prints each packed
@@ -187,6 +209,11 @@ int main(int argc, char** argv) {
     if (!ok) return Refuse(arg + " needs a value");
   }
 
+  // A Windows volume is only ever read: nothing else is done with it in one call.
+  if (!windowsDir.empty() && (catalogue || !makeDemoDir.empty())) {
+    return Refuse("--windows runs the tool on a volume and does nothing else; give --catalogue or --make-demo alone");
+  }
+
   if (catalogue) {
     PrintCatalogue();
     return Exit(0, 0);
@@ -219,19 +246,21 @@ int main(int argc, char** argv) {
     }
     for (const auto& line : volume.warnings) std::fprintf(stderr, "zentacleanup: %s\n", line.c_str());
     for (const auto& line : volume.notes) std::fprintf(stderr, "zentacleanup: %s\n", line.c_str());
-    std::string logFolder;
-    if (!MakeLogFolder(&logFolder)) return Refuse("cannot make a folder for the log");
+    std::string logFolder, why;
+    if (!MakeTempFolder("zentacleanup-log", volume.root, &logFolder, &why)) {
+      return Refuse("no folder for the log, nothing was changed: " + why);
+    }
     machine =
         zc::sim::SimMachine::OverVolume(logFolder, volume.root, std::move(volume.config), std::move(volume.registry));
-    machine->fs().RedirectOutputFiles(logFolder);
     readOnly = true;
     std::fprintf(stderr, "zentacleanup: %s is read as drive C: and never written; the log goes to %s\n",
                  windowsDir.c_str(), logFolder.c_str());
   } else {
     if (machineDir.empty()) {
-      std::string pattern = (fs::temp_directory_path() / "zentacleanup-demo-XXXXXX").string();
-      if (!::mkdtemp(pattern.data())) return Refuse("cannot make a folder for the demo machine");
-      machineDir = pattern;
+      std::string why;
+      if (!MakeTempFolder("zentacleanup-demo", {}, &machineDir, &why)) {
+        return Refuse("no folder for the demo machine: " + why);
+      }
       if (!zc::sim::WriteDemoMachine(machineDir, &error)) return Refuse(error);
       std::fprintf(stderr, "zentacleanup: working on a fresh copy of the demo machine in %s\n", machineDir.c_str());
     }
@@ -242,8 +271,10 @@ int main(int argc, char** argv) {
       if (!OnlyLists(commandLine)) {
         return Refuse(machineDir + " cannot be written: only a dry run (-dryrun) can run on it; nothing was changed");
       }
-      std::string logFolder;
-      if (!MakeLogFolder(&logFolder)) return Refuse("cannot make a folder for the log");
+      std::string logFolder, why;
+      if (!MakeTempFolder("zentacleanup-log", machineDir, &logFolder, &why)) {
+        return Refuse("no folder for the log, nothing was changed: " + why);
+      }
       machine->fs().RedirectOutputFiles(logFolder);
       std::fprintf(stderr, "zentacleanup: %s cannot be written; the log goes to %s\n", machineDir.c_str(),
                    logFolder.c_str());

@@ -17,6 +17,7 @@ inline constexpr WinError kInvalidHandle = 6;
 inline constexpr WinError kNotEnoughMemory = 8;
 inline constexpr WinError kInvalidData = 13;
 inline constexpr WinError kNoMoreFiles = 18;
+inline constexpr WinError kWriteProtect = 19;  // ERROR_WRITE_PROTECT: the medium is write-protected
 inline constexpr WinError kSharingViolation = 32;
 inline constexpr WinError kNotSupported = 50;
 inline constexpr WinError kBadNetPath = 53;

@@ -49,7 +49,6 @@ std::unique_ptr<Twins> MakeTwins(Make make) {
   fs::create_directories(t->dir / "work");
   t->volume =
       sim::SimMachine::OverVolume(t->dir / "work", t->dir / "volume" / "drive_c", config, std::move(t->read.registry));
-  t->volume->fs().RedirectOutputFiles(t->dir / "work");
   const fs::path attributes = t->dir / "folder" / sim::kAttributesFile;
   if (fs::exists(attributes) && !t->volume->fs().LoadAttributes(attributes, &error)) throw std::runtime_error(error);
   return t;

@@ -75,11 +75,14 @@ std::unique_ptr<DemoTwins> MakeDemoTwins() {
   return t;
 }
 
-// Every file under `root` with its content's digest and its mode.
+// Every entry under `root` with its mode, its time of last change and, for
+// a file, its content's digest.
 std::string Listing(const fs::path& root) {
   std::string out;
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    out += entry.path().string() + " " + std::to_string(static_cast<int>(entry.symlink_status().permissions()));
+    std::error_code ec;
+    out += entry.path().string() + " " + std::to_string(static_cast<int>(entry.symlink_status().permissions())) + " " +
+           std::to_string(fs::last_write_time(entry.path(), ec).time_since_epoch().count());
     if (entry.is_regular_file()) out += " " + std::to_string(std::hash<std::string>{}(Slurp(entry.path())));
     out += "\n";
   }
@@ -119,10 +122,55 @@ TEST(WindowsVolumeProgram, OptionsThatWouldChangeTheMachineAreRefused) {
     EXPECT_NE(run.out.find("a Windows volume is only ever read: give -dryrun"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("exit status: 2\n"), std::string::npos);
   }
-  // Given with a machine folder as well, the run does not guess which is meant.
-  const auto both =
-      RunProgram(Program() + " --windows " + t->volume.string() + " --machine " + t->folder.string() + " -all -dryrun");
-  EXPECT_EQ(both.status, 2) << both.out;
+  // "-dryrun" as the value of -log is no dry run.
+  const auto logValue = RunProgram(Program() + " --windows " + t->volume.string() + " -log -dryrun -all");
+  EXPECT_EQ(logValue.status, 2) << logValue.out;
+  // Given with a machine folder, or with what writes elsewhere, the run does not guess which is meant.
+  for (const std::string& other : {" --machine " + t->folder.string(), " --make-demo " + (t->volume / "demo").string(),
+                                   std::string(" --catalogue")}) {
+    const auto both = RunProgram(Program() + " --windows " + t->volume.string() + other + " -all -dryrun");
+    EXPECT_EQ(both.status, 2) << other << both.out;
+  }
+  EXPECT_EQ(Listing(t->volume), before);
+}
+
+// Every form the tool reads as a dry run, the help, and a command line the
+// tool refuses: each runs, and none changes the volume.
+TEST(WindowsVolumeProgram, WhatOnlyListsRunsAndChangesNothing) {
+  auto t = MakeDemoTwins();
+  WriteHostFile(t->volume / "existing.log", "an administrator's file");
+  const std::string before = Listing(t->volume);
+  const std::pair<std::string, int> kRuns[] = {{"/DRYRUN -all", 0},
+                                               {"dryrun -quillo", 0},
+                                               {"-help -all", 0},
+                                               {"-all -dryrn", 7},
+                                               // A log asked for on the volume, there already, in another case too.
+                                               {"-all -dryrun -log C:\\existing.log", 0},
+                                               {"-all -dryrun -log C:\\EXISTING.LOG", 0}};
+  for (const auto& [args, status] : kRuns) {
+    SCOPED_TRACE(args);
+    const auto run = RunProgram(Program() + " --windows " + t->volume.string() + " " + args);
+    EXPECT_EQ(run.status, status) << run.out;
+    EXPECT_FALSE(run.log.empty()) << "the log is a host file of its own: " << run.out;
+  }
+  EXPECT_EQ(Listing(t->volume), before);
+}
+
+// The log's folder is made in $TMPDIR: one inside the volume is refused
+// before anything is made there.
+TEST(WindowsVolumeProgram, ATemporaryFolderInsideTheVolumeIsRefused) {
+  auto t = MakeDemoTwins();
+  fs::create_directories(t->volume / "Temp");
+  const std::string before = Listing(t->volume);
+  const auto inside = RunProgram("TMPDIR=" + (t->volume / "Temp").string() + " " + Program() + " --windows " +
+                                 t->volume.string() + " -all -dryrun");
+  EXPECT_EQ(inside.status, 2) << inside.out;
+  EXPECT_NE(inside.out.find("lies in " + t->volume.string() + ", which is not written"), std::string::npos)
+      << inside.out;
+  const auto missing = RunProgram("TMPDIR=" + (t->dir / "none").string() + " " + Program() + " --windows " +
+                                  t->volume.string() + " -all -dryrun");
+  EXPECT_EQ(missing.status, 2) << missing.out;
+  EXPECT_NE(missing.out.find("exit status: 2\n"), std::string::npos) << missing.out;
   EXPECT_EQ(Listing(t->volume), before);
 }
 
@@ -165,6 +213,7 @@ TEST(WindowsVolumeProgram, AJunctionIntoTheWindowsFolderIsNotListedForRemoval) {
       << run.log;
   EXPECT_EQ(run.log.find("Linked\\"), std::string::npos) << run.log;
   EXPECT_EQ(run.log.find("WINDOWS\\system32"), std::string::npos) << run.log;
+  EXPECT_TRUE(fs::is_symlink(vendor / "Linked"));
 }
 
 }  // namespace

@@ -199,6 +199,33 @@ TEST_F(SimFileSystemTest, AttributesTheHostCannotHoldLiveInTheSideTable) {
   EXPECT_EQ(a, fileattr::kReadOnly);
 }
 
+// A drive mapped write-protected (a Windows volume read in place) refuses
+// every change, whatever view of the platform asks; reads go on.
+TEST_F(SimFileSystemTest, AWriteProtectedDriveRefusesEveryChange) {
+  fs::create_directories(dir_ / "volume" / "Folder");
+  WriteHostFile(dir_ / "volume" / "Folder" / "f.txt", "kept");
+  sim_.MapDrive(L'C', dir_ / "volume", /*writeProtected=*/true);
+  std::uint32_t a = 0;
+  ASSERT_EQ(Attr(L"C:\\folder\\F.TXT", &a), err::kSuccess) << "reads the mapped folder, not drive_c";
+  EXPECT_EQ(sim_.DeleteFileAt(L"C:\\Folder\\f.txt"), err::kWriteProtect);
+  EXPECT_EQ(sim_.SetAttributes(L"C:\\Folder\\f.txt", fileattr::kHidden), err::kWriteProtect);
+  EXPECT_EQ(sim_.RemoveFolder(L"C:\\Folder"), err::kWriteProtect);
+  WinError error = err::kSuccess;
+  EXPECT_EQ(sim_.CreateOutputFile(L"C:\\Folder\\f.txt", &error), nullptr);
+  EXPECT_EQ(error, err::kWriteProtect);
+  EXPECT_EQ(sim_.CreateOutputFile(L"C:\\new.log", &error), nullptr);
+  EXPECT_EQ(error, err::kWriteProtect);
+  EXPECT_EQ(ReadHostFile(dir_ / "volume" / "Folder" / "f.txt"), "kept");
+  EXPECT_FALSE(fs::exists(dir_ / "volume" / "new.log"));
+  EXPECT_EQ(sim_.HostPath(L"C:\\Folder\\f.txt"), (dir_ / "volume" / "Folder" / "f.txt").string());
+  // Written output goes to the redirect folder instead, if there is one.
+  fs::create_directories(dir_ / "out");
+  sim_.RedirectOutputFiles(dir_ / "out");
+  auto out = sim_.CreateOutputFile(L"C:\\Folder\\f.txt", &error);
+  ASSERT_NE(out, nullptr);
+  EXPECT_EQ(ReadHostFile(dir_ / "volume" / "Folder" / "f.txt"), "kept");
+}
+
 TEST_F(SimFileSystemTest, DeleteFileRefusesReadOnlyFilesAndFolders) {
   File("A/f.txt");
   File("A/ro.txt");

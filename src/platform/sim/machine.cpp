@@ -92,7 +92,10 @@ std::unique_ptr<SimMachine> SimMachine::OverVolume(const fs::path& workFolder, c
   machine->store_ = std::move(registry);
   machine->registrySavedAt_ = machine->store_.changes();
   machine->Wire();
-  machine->fs_->MapDrive(L'C', driveC);
+  // The volume is never written: its drive refuses every change, and what
+  // the tool writes (its log) goes to the work folder.
+  machine->fs_->MapDrive(L'C', driveC, /*writeProtected=*/true);
+  machine->fs_->RedirectOutputFiles(workFolder);
   machine->overVolume_ = true;
   return machine;
 }

@@ -46,8 +46,9 @@ class SimMachine {
   // folder and drive C: are created; nothing else is written until Save).
   static std::unique_ptr<SimMachine> Create(const std::filesystem::path& folder, MachineConfig config);
   // A machine whose drive C: is the host folder `driveC` (a mounted Windows
-  // volume), with `registry` and `config` read from it. `workFolder` holds
-  // no drives; nothing is created anywhere. Such a machine is never saved.
+  // volume), with `registry` and `config` read from it. The drive is
+  // write-protected; every file the tool writes goes to `workFolder`, which
+  // holds no drives. Such a machine is never saved.
   static std::unique_ptr<SimMachine> OverVolume(const std::filesystem::path& workFolder,
                                                 const std::filesystem::path& driveC, MachineConfig config,
                                                 RegStore registry);

@@ -121,12 +121,21 @@ wchar_t LowerDrive(wchar_t letter) {
 }
 }  // namespace
 
-void SimFileSystem::MapDrive(wchar_t letter, const fs::path& hostFolder) {
+void SimFileSystem::MapDrive(wchar_t letter, const fs::path& hostFolder, bool writeProtected) {
   std::error_code ec;
   fs::path canonical = fs::weakly_canonical(hostFolder, ec);
   if (ec) canonical = hostFolder;
   mappedDrives_[LowerDrive(letter)] = canonical.string();
+  if (writeProtected) {
+    writeProtected_.insert(LowerDrive(letter));
+  } else {
+    writeProtected_.erase(LowerDrive(letter));
+  }
   folders_.Clear();
+}
+
+bool SimFileSystem::WriteProtected(const std::wstring& windowsPath) const {
+  return !windowsPath.empty() && writeProtected_.count(LowerDrive(windowsPath[0])) != 0;
 }
 
 std::optional<std::string> SimFileSystem::DriveRoot(wchar_t letter) const {
@@ -416,6 +425,7 @@ WinError SimFileSystem::SetAttributes(std::wstring_view path, std::uint32_t attr
   }
   Resolved r;
   if (const WinError e = Resolve(path, &r)) return e;
+  if (WriteProtected(r.windows)) return err::kWriteProtect;
   attributes_.Store(r.windows, attributes & kSettableAttributes);
   return err::kSuccess;
 }
@@ -426,6 +436,7 @@ WinError SimFileSystem::DeleteFileAt(std::wstring_view path) {
   }
   Resolved r;
   if (const WinError e = Resolve(path, &r)) return e;
+  if (WriteProtected(r.windows)) return err::kWriteProtect;
   std::error_code ec;
   if (S_ISDIR(r.mode)) return err::kAccessDenied;
   if (S_ISLNK(r.mode) && fs::is_directory(r.host, ec)) return err::kAccessDenied;
@@ -441,6 +452,7 @@ WinError SimFileSystem::RemoveFolder(std::wstring_view path) {
   }
   Resolved r;
   if (const WinError e = Resolve(path, &r)) return e;
+  if (WriteProtected(r.windows)) return err::kWriteProtect;
   std::error_code ec;
   if (S_ISLNK(r.mode)) {
     // A junction goes by itself; what it points at stays.
@@ -593,6 +605,9 @@ std::unique_ptr<OutputFile> SimFileSystem::OpenOutput(std::wstring_view path, bo
       known = redirected_.emplace(r.windows, (outputFolder_ / name).string()).first;
     }
     host = known->second;
+  } else if (WriteProtected(r.windows)) {
+    *error = err::kWriteProtect;
+    return nullptr;
   } else if (r.exists) {
     std::error_code ec;
     // Opening follows a link: one that leads off the machine is not ours to write through.

@@ -52,8 +52,11 @@ class SimFileSystem : public FileSystem {
 
   // Makes drive `letter` the host folder `hostFolder` (a mounted Windows
   // volume) instead of the machine's drive_x folder. Links inside it stay
-  // on the drive; a link out of it leads off the machine.
-  void MapDrive(wchar_t letter, const std::filesystem::path& hostFolder);
+  // on the drive; a link out of it leads off the machine. A write-protected
+  // drive refuses every change on it (deletion, removal, attributes, a file
+  // opened for writing that is not redirected) with ERROR_WRITE_PROTECT,
+  // whatever view of the platform the caller holds.
+  void MapDrive(wchar_t letter, const std::filesystem::path& hostFolder, bool writeProtected);
 
   // The side table of attributes, by canonical Windows path; written back
   // only when it changed.
@@ -121,6 +124,8 @@ class SimFileSystem : public FileSystem {
   std::filesystem::path root_;
   std::filesystem::path canonicalRoot_;
   std::map<wchar_t, std::string> mappedDrives_;  // lower-case letter -> canonical host folder
+  std::set<wchar_t> writeProtected_;             // lower-case letters
+  bool WriteProtected(const std::wstring& windowsPath) const;
   std::function<std::wstring()> currentDirectory_;
   FaultPlan* faults_;
   std::function<void(const std::wstring&)> onScheduleDelete_;

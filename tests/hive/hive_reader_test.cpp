@@ -2,6 +2,8 @@
 // exactly, and every damaged file is refused with its name.
 #include "platform/volume/hive_reader.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "hive/hive_samples.h"
@@ -115,6 +117,11 @@ TEST(HiveReader, RefusesAFileThatIsNoHive) {
   ExpectRefused(dir / "short", "truncated");
   std::filesystem::create_directories(dir / "folder");
   ExpectRefused(dir / "folder", "cannot be read");  // a folder where the file should be
+  // A FIFO or a device is refused at once, never waited on or read without end.
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  ExpectRefused(dir / "fifo", "not a regular file");
+  std::filesystem::create_symlink("/dev/zero", dir / "zero");
+  ExpectRefused(dir / "zero", "not a regular file");
 }
 
 TEST(HiveReader, RefusesATruncatedHiveWhereverItIsCut) {

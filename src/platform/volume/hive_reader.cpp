@@ -1,6 +1,8 @@
 #include "platform/volume/hive_reader.h"
 
+#include <fcntl.h>
 #include <hivex.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <cerrno>
@@ -10,6 +12,7 @@
 #include <memory>
 #include <unordered_set>
 
+#include "platform/sim/host_file.h"
 #include "platform/text.h"
 #include "platform/unique_handle.h"
 
@@ -41,6 +44,13 @@ std::uint32_t Le32(const std::uint8_t* p) {
 }
 
 std::string Quote(const fs::path& file) { return file.string(); }
+
+// A message about the descriptor's path, told with the file's own name.
+std::string Rename(std::string message, const fs::path& opened, const fs::path& file) {
+  const std::string from = Quote(opened);
+  if (message.rfind(from, 0) == 0) message.replace(0, from.size(), Quote(file));
+  return message;
+}
 
 // The base block tells a truncated file and an unclean shutdown apart
 // from other damage, with clearer words than libhivex's error numbers.
@@ -195,10 +205,18 @@ std::optional<std::string> ReadHive(const fs::path& file, sim::RegKey& into, Hiv
   HiveReadResult local;
   HiveReadResult* out = result ? result : &local;
   *out = HiveReadResult{};
-  if (auto error = CheckBaseBlock(file, out)) return error;
+  // Opened once, without waiting on a FIFO or a device, and read through
+  // that descriptor alone: what is checked is what libhivex reads, even if
+  // the name is replaced meanwhile.
+  const sim::UniqueHostFd fd(sim::HostFdTraits{}, ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  struct stat st {};
+  if (!fd) return Quote(file) + ": cannot be read: " + Describe(errno);
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return Quote(file) + ": cannot be read: not a regular file";
+  const fs::path opened = "/proc/self/fd/" + std::to_string(fd.get());
+  if (auto error = CheckBaseBlock(opened, out)) return Rename(*error, opened, file);
 
   errno = 0;
-  UniqueHive hive(HiveTraits{}, hivex_open(file.c_str(), 0));  // no HIVEX_OPEN_WRITE: read-only
+  UniqueHive hive(HiveTraits{}, hivex_open(opened.c_str(), 0));  // no HIVEX_OPEN_WRITE: read-only
   if (!hive) {
     const int error = errno;
     return Quote(file) + ": not a readable registry hive: " + Describe(error);

@@ -224,6 +224,12 @@ TEST_F(SimFileSystemTest, AWriteProtectedDriveRefusesEveryChange) {
   auto out = sim_.CreateOutputFile(L"C:\\Folder\\f.txt", &error);
   ASSERT_NE(out, nullptr);
   EXPECT_EQ(ReadHostFile(dir_ / "volume" / "Folder" / "f.txt"), "kept");
+  // A name of 255 characters, which UTF-8 makes longer than a host name may be.
+  const std::wstring longName(255, L'\u00e9');
+  auto longOut = sim_.CreateOutputFile(L"C:\\" + longName, &error);
+  ASSERT_NE(longOut, nullptr) << error;
+  EXPECT_TRUE(longOut->Write("x", 1));
+  EXPECT_NE(sim_.HostPath(L"C:\\" + longName).string().find((dir_ / "out").string()), std::string::npos);
 }
 
 TEST_F(SimFileSystemTest, DeleteFileRefusesReadOnlyFilesAndFolders) {

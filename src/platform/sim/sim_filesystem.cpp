@@ -601,7 +601,10 @@ std::unique_ptr<OutputFile> SimFileSystem::OpenOutput(std::wstring_view path, bo
         *error = err::kFileNotFound;
         return nullptr;
       }
-      const std::string name = std::to_string(redirected_.size() + 1) + "-" + HostName(winpath::LastName(r.windows));
+      // Numbered, so that names never collide; cut to fit a host name (255
+      // bytes), which a Windows name of 255 characters may not in UTF-8.
+      std::string name = std::to_string(redirected_.size() + 1) + "-" + HostName(winpath::LastName(r.windows));
+      if (name.size() > 200) name.resize(200);
       known = redirected_.emplace(r.windows, (outputFolder_ / name).string()).first;
     }
     host = known->second;

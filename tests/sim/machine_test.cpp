@@ -108,6 +108,9 @@ TEST(MachineConfig, DefaultsFollowBitnessAndTheWindowsFolder) {
   EXPECT_EQ(c.programsFolder, L"C:\\Program Files (x86)");
   ASSERT_TRUE(ParseMachineConfig("", "machine.ini", &c, &error));
   EXPECT_EQ(c.version.major, 6u);
+  // The system folder is joined as a path, also below a drive's root.
+  ASSERT_TRUE(ParseMachineConfig("[system]\nwindows = C:\\\n", "machine.ini", &c, &error));
+  EXPECT_EQ(c.systemFolder, L"C:\\system32");
 }
 
 TEST(MachineConfig, RefusesMalformedLinesByNumber) {

@@ -141,7 +141,10 @@ std::string ConfigError::ToString() const {
 
 void MachineConfig::ApplyDefaults() {
   if (programsFolder.empty()) programsFolder = bits == 64 ? L"C:\\Program Files (x86)" : L"C:\\Program Files";
-  if (systemFolder.empty()) systemFolder = windowsFolder + L"\\system32";
+  if (systemFolder.empty()) {
+    // Joined as a path: a Windows folder at a drive's root already ends in a backslash.
+    systemFolder = windowsFolder + (EndsWith(windowsFolder, L'\\') ? L"system32" : L"\\system32");
+  }
 }
 
 bool ParseMachineConfig(const std::string& rawText, const std::string& fileName, MachineConfig* out, ConfigError* error,

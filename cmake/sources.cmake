@@ -58,6 +58,7 @@ set(ZC_SIM_SOURCES
     src/platform/sim/installer_layout.cpp
     src/platform/sim/machine.cpp
     src/platform/sim/machine_config.cpp
+    src/platform/sim/machine_path.cpp
     src/platform/sim/msi_registration.cpp
     src/platform/sim/reg_reader.cpp
     src/platform/sim/reg_store.cpp

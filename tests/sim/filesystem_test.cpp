@@ -184,7 +184,7 @@ TEST_F(SimFileSystemTest, AttributesTheHostCannotHoldLiveInTheSideTable) {
   // blank, a prefix, a ninth digit would each be read as some other number).
   for (const char* bad :
        {"A\\f.txt\t1\n", "Q:\\A\\f.txt\t1\n", "\\\\?\\C:\\A\\f.txt\t1\n", "C:\\A\\f.txt\t-1\n", "C:\\A\\f.txt\t 1\n",
-        "C:\\A\\f.txt\t0x1\n", "C:\\A\\f.txt\t100000001\n", "C:\\A\\f.txt\t\n"}) {
+        "C:\\A\\f.txt\t0x1\n", "C:\\A\\f.txt\t100000001\n", "C:\\A\\f.txt\t\n", "C:\\   \\\t2\n"}) {
     WriteHostFile(dir_ / "odd.txt", bad);
     SimFileSystem fifth(
         dir_.path(), [] { return std::wstring(L"C:\\"); }, &none);

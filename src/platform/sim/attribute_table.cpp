@@ -5,8 +5,8 @@
 
 #include "platform/filesystem.h"
 #include "platform/sim/host_file.h"
+#include "platform/sim/machine_path.h"
 #include "platform/text.h"
-#include "platform/win_path.h"
 
 namespace zc::sim {
 
@@ -87,14 +87,9 @@ bool AttributeTable::Parse(std::string_view text, const std::string& fileName,
     const auto value = static_cast<std::uint32_t>(std::strtoul(std::string(hex).c_str(), nullptr, 16));
     // The path as Windows reads it: a doubled or trailing backslash, a
     // forward slash or a trailing period name the same entry.
-    const std::string_view pathText = line.substr(0, tab);
-    const std::wstring wide = FromUtf8(pathText);
-    const winpath::PathView path = winpath::Parse(wide);
-    if (pathText.find('\0') != std::string_view::npos || path.form != winpath::Form::kDrive || path.literal ||
-        path.error != err::kSuccess || (driveExists && !driveExists(path.drive))) {
-      return fail("expected a full path on one of the machine's drives");
-    }
-    read.Store(winpath::ToText(path), value & kSettableAttributes);
+    const std::wstring path = MachinePath(line.substr(0, tab), driveExists);
+    if (path.empty()) return fail("expected a full path on one of the machine's drives");
+    read.Store(path, value & kSettableAttributes);
   }
   attributes_ = std::move(read.attributes_);
   lengths_ = std::move(read.lengths_);

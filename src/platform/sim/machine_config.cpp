@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "platform/sim/host_file.h"
+#include "platform/sim/machine_path.h"
 #include "platform/text.h"
 #include "platform/win_path.h"
 
@@ -98,28 +99,6 @@ bool ParseService(const std::string& text, ServiceBehaviour* behaviour) {
     }
   }
   return !first;
-}
-
-// A path of the machine as Windows spells it: on one of its drives, without
-// a relative part, a NUL or a device prefix. Empty when it is none.
-std::wstring MachinePath(const std::string& text, const std::function<bool(wchar_t)>& driveExists) {
-  // No NUL, and no network or device path (\\server, \\.\, \\?\).
-  if (text.find('\0') != std::string::npos) return {};
-  if (text.size() >= 2 && (text[0] == '\\' || text[0] == '/') && (text[1] == '\\' || text[1] == '/')) return {};
-  const std::wstring wide = FromUtf8(text);
-  const winpath::PathView path = winpath::Parse(wide);
-  if (path.form != winpath::Form::kDrive || path.literal || path.error != err::kSuccess) return {};
-  if (driveExists && !driveExists(path.drive)) return {};
-  std::wstring normal = winpath::ToText(path);
-  // Win32 cannot name a file with a trailing blank or dot, and such a name
-  // would not survive the trimming of a machine.ini value either.
-  for (std::size_t end = normal.find(L'\\'); end != std::wstring::npos;) {
-    const std::size_t next = normal.find(L'\\', end + 1);
-    const std::size_t last = (next == std::wstring::npos ? normal.size() : next);
-    if (last > end + 1 && (normal[last - 1] == L' ' || normal[last - 1] == L'.')) return {};
-    end = next;
-  }
-  return normal;
 }
 
 bool IsProductCode(const std::string& text) {

@@ -51,6 +51,17 @@ zc_has_candidate() {
 ZC_BUILD_PACKAGES=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   libhivex-dev libhivex-bin libwin-hivex-perl)
 
+# Reads the Linux program's stderr on stdin and prints what its last line
+# starting with TAG says after it ("zentacleanup: log: " names the log,
+# "exit status: " the tool's status); nothing when no line says it.
+zc_told() {
+  local tag=$1 line told=""
+  while IFS= read -r line; do
+    [[ $line == "$tag"* ]] && told=${line#"$tag"}
+  done
+  printf '%s' "$told"
+}
+
 # Configures and builds a preset of CMakePresets.json.
 zc_build() {
   local preset=$1

@@ -3,6 +3,7 @@
 //   zentacleanup [--machine DIR] [--answers FILE|-] [--catalogue] [--make-demo DIR] TOOL-ARGUMENTS...
 //   zentacleanup --windows DIR [--answers FILE|-] TOOL-ARGUMENTS...
 //   zentacleanup --pack-guid GUID...
+// (kProgramOptions below is the list; --help prints it.)
 //
 // --windows reads a mounted Windows volume in place (its registry from the
 // hives, its files where they lie) as drive C: of an offline machine, and
@@ -10,18 +11,21 @@
 //
 // The -- options are taken out before the tool's own parser sees the rest.
 // Without --machine the run works on a fresh copy of the built-in demo
-// machine, whose folder is printed. At its end the program prints the host
-// path of the log file and, as its last line on stderr, "exit status: N"
-// with the tool's own status N; its exit status maps N to a small number.
+// machine, whose folder is printed. At its end the program names the log on
+// stderr ("zentacleanup: log: HOST-PATH") and, as its last line there,
+// "exit status: N" with the tool's own status N; its exit status maps N to
+// a small number. Scripts read both lines by their words, not their place.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/application.h"
@@ -42,22 +46,81 @@ namespace fs = std::filesystem;
 // was refused, or the program was called wrongly.
 constexpr int kRefused = 2;
 
+// The program's own options, each once: the parser, the near-miss check and
+// the usage text all read this table.
+struct ProgramOption {
+  const char* name;
+  const char* value;  // the value's name, or nullptr for none
+  const char* help;
+};
+constexpr ProgramOption kProgramOptions[] = {
+    {"--machine", "DIR", "run on the simulated machine in DIR (default: a fresh copy of the demo machine)"},
+    {"--windows", "DIR",
+     "dry-run on the Windows volume mounted at DIR (read in place, never written);\n"
+     "                      the tool's arguments must include -dryrun (or -help)"},
+    {"--answers", "FILE|-", "answers for message boxes and dialogs, one a line ('-': standard input)"},
+    {"--catalogue", nullptr, "print the product families and exit"},
+    {"--pack-guid", "GUID...", "print each product or upgrade code as Windows Installer's registry packs it"},
+    {"--make-demo", "DIR", "write the demo machine into DIR and exit"},
+    {"--help", nullptr, "print this and exit (also -h)"},
+};
+
 void PrintUsage(std::FILE* out) {
   std::fprintf(out,
                "usage: zentacleanup [--machine DIR | --windows DIR] [--answers FILE|-] [--catalogue]\n"
-               "                    [--pack-guid GUID] [--make-demo DIR] [TOOL-ARGUMENTS...]\n"
-               "  --machine DIR    run on the simulated machine in DIR (default: a fresh copy of the demo machine)\n"
-               "  --windows DIR    dry-run on the Windows volume mounted at DIR (read in place, never written);\n"
-               "                   the tool's arguments must include -dryrun (or -help)\n"
-               "  --answers FILE   answers for message boxes and dialogs, one a line ('-': standard input)\n"
-               "  --catalogue      print the product families and exit\n"
-               "  --pack-guid GUID... print each product or upgrade code as Windows Installer's registry packs it\n"
-               "  --make-demo DIR  write the demo machine into DIR and exit\n"
-               "  --help, -h       print this and exit\n"
+               "                    [--pack-guid GUID...] [--make-demo DIR] [--help] [TOOL-ARGUMENTS...]\n");
+  for (const auto& option : kProgramOptions) {
+    std::string head = option.name;
+    if (option.value) head += std::string(" ") + option.value;
+    std::fprintf(out, "  %-19s %s\n", head.c_str(), option.help);
+  }
+  std::fprintf(out,
+               "Every other argument goes to the tool; one that starts with two dashes and is close to one\n"
+               "of these (a letter or two off, a prefix, another case) is refused as bad usage.\n"
                "Exit status: 0 completed, 1 refused by a dependency rule, 2 machine refused or bad usage,\n"
                "3 an uninstall failed (1603), 4 another installation in progress (1618), 5 restart initiated\n"
-               "(1641), 6 restart required (3010), 7 unknown option (1639). The last line on stderr is\n"
-               "'exit status: N' with the tool's own status N.\n");
+               "(1641), 6 restart required (3010), 7 unknown option (1639). When the tool ran, stderr names\n"
+               "its log as 'zentacleanup: log: PATH'; the last line on stderr is 'exit status: N' with\n"
+               "the tool's own status N.\n");
+}
+
+std::string LowerAscii(std::string_view text) {
+  std::string lower(text);
+  for (auto& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+// Edits (insert, delete, replace, swap of neighbours) that turn a into b.
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+  for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+      }
+    }
+  }
+  return d[a.size()][b.size()];
+}
+
+// The program's option that a --word not spelled as any of them was meant
+// to be, or nullptr when it is none's near miss (then it is a tool argument).
+const char* NearMissOf(const std::string& word) {
+  if (word.size() < 3 || word.compare(0, 2, "--") != 0) return nullptr;
+  std::string typed = LowerAscii(word);
+  // "--machine=DIR": the value belongs in the next argument.
+  if (const auto equals = typed.find('='); equals != std::string::npos) typed.resize(equals);
+  const std::string_view bare = std::string_view(typed).substr(2);
+  for (const auto& option : kProgramOptions) {
+    const std::string_view name = std::string_view(option.name).substr(2);
+    const bool prefix = bare.size() >= 3 && name.starts_with(bare);
+    const std::size_t allowed = name.size() <= 4 ? 1 : 2;
+    if (prefix || EditDistance(bare, name) <= allowed) return option.name;
+  }
+  return nullptr;
 }
 
 void PrintCatalogue() {
@@ -203,6 +266,8 @@ int main(int argc, char** argv) {
     } else if (arg == "--help" || arg == "-h" || arg == "--usage") {
       PrintUsage(stdout);
       return Exit(0, 0);
+    } else if (const char* meant = NearMissOf(arg)) {
+      return Refuse("unknown option " + arg + ": did you mean " + meant + "? (see --help)");
     } else {
       toolArgs.push_back(arg);
     }
@@ -314,6 +379,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zentacleanup: the machine was asked to restart\n");
   }
   const auto logHost = machine->fs().HostPath(app.LogPath());
-  std::fprintf(stderr, "%s\n", logHost.empty() ? zc::ToUtf8(app.LogPath()).c_str() : logHost.string().c_str());
+  std::fprintf(stderr, "zentacleanup: log: %s\n",
+               logHost.empty() ? zc::ToUtf8(app.LogPath()).c_str() : logHost.string().c_str());
   return Exit(ProgramStatus(toolStatus), toolStatus);
 }

@@ -35,13 +35,8 @@ std::string Slurp(const fs::path& file) {
 ProgramRun RunProgram(const std::string& command) {
   const ShellRun shell = RunShell(command + " 2>&1 </dev/null");
   ProgramRun run{shell.status, shell.out, {}};
-  // The line before "exit status: N" names the log.
-  const auto statusLine = run.out.rfind("\nexit status: ");
-  if (statusLine != std::string::npos) {
-    const auto start = run.out.rfind('\n', statusLine - 1);
-    run.log = Slurp(run.out.substr(start == std::string::npos ? 0 : start + 1,
-                                   statusLine - (start == std::string::npos ? 0 : start + 1)));
-  }
+  const std::string log = NamedLog(run.out);
+  if (!log.empty()) run.log = Slurp(log);
   return run;
 }
 

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdio>
 #include <fstream>
+#include <regex>
+#include <set>
 #include <sstream>
 
 #include "support/shell.h"
@@ -44,7 +46,9 @@ TEST(Program, RunsOnAMachineMadeByHandFromAWineExport) {
       std::string::npos)
       << log;
   // The log's host path, then the tool's status.
-  EXPECT_TRUE(run.out.ends_with("drive_c/Temp/ZENTACleanup2_20130412_093015.log\nexit status: 0\n")) << run.out;
+  EXPECT_TRUE(run.out.ends_with("zentacleanup: log: " + machine.string() +
+                                "/drive_c/Temp/ZENTACleanup2_20130412_093015.log\nexit status: 0\n"))
+      << run.out;
 }
 
 TEST(Program, AMalformedMachineIsRefusedAndNothingIsWritten) {
@@ -98,9 +102,9 @@ TEST(Program, WithoutAMachineItWorksOnAFreshDemoCopyAndSaysWhere) {
   EXPECT_TRUE(std::filesystem::exists(folder / "registry.reg"));
   // The log, on the demo copy, with the products it found; then the status.
   ASSERT_TRUE(run.out.ends_with("\nexit status: 0\n")) << run.out;
-  std::string last = run.out.substr(0, run.out.size() - std::string("\nexit status: 0\n").size());
-  last = last.substr(last.rfind('\n') + 1);
-  EXPECT_NE(Slurp(last).find("Found Product: Quillo Software 10.8"), std::string::npos) << last;
+  const std::string log = NamedLog(run.out);
+  EXPECT_TRUE(log.starts_with(folder.string())) << run.out;
+  EXPECT_NE(Slurp(log).find("Found Product: Quillo Software 10.8"), std::string::npos) << log;
   std::error_code ec;
   std::filesystem::remove_all(folder, ec);
 }
@@ -199,6 +203,63 @@ TEST(Program, HelpAndUsageMistakes) {
 }
 
 // Answers piped on standard input with "--answers -".
+// A program option mistyped is bad usage, refused before anything is made;
+// any other argument still goes to the tool, which refuses what it does not
+// know.
+class NearMiss : public testing::TestWithParam<std::pair<const char*, const char*>> {};
+
+TEST_P(NearMiss, IsRefusedNamingTheOptionAndMakesNothing) {
+  const auto [arguments, meant] = GetParam();
+  TempDir dir;
+  std::filesystem::create_directories(dir / "tmp");
+  const auto run = RunShell("TMPDIR=" + (dir / "tmp").string() + " " + ZC_PROGRAM + " " + arguments +
+                            " -all -dryrun 2>&1 </dev/null");
+  EXPECT_EQ(run.status, 2) << run.out;
+  EXPECT_NE(run.out.find(std::string("did you mean ") + meant + "?"), std::string::npos) << run.out;
+  EXPECT_TRUE(run.out.ends_with("exit status: 2\n")) << run.out;
+  EXPECT_TRUE(std::filesystem::is_empty(dir / "tmp")) << run.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Program, NearMiss,
+    testing::Values(std::pair{"--machin /srv/snap", "--machine"}, std::pair{"--Machine /srv/snap", "--machine"},
+                    std::pair{"--machine=/srv/snap", "--machine"}, std::pair{"--mahcine /srv/snap", "--machine"},
+                    std::pair{"--window /mnt/win", "--windows"}, std::pair{"--WINDOWS /mnt/win", "--windows"},
+                    std::pair{"--answer a.txt", "--answers"}, std::pair{"--catalog", "--catalogue"},
+                    std::pair{"--cat", "--catalogue"}, std::pair{"--makedemo d", "--make-demo"},
+                    std::pair{"--packguid {X}", "--pack-guid"}, std::pair{"--hlep", "--help"},
+                    std::pair{"--HELP", "--help"}));
+
+TEST(Program, ToolArgumentsThatAreNoNearMissStillReachTheTool) {
+  for (const char* arguments : {"-all --dryrun", "-all -dryrn", "-all --folder", "-all --log x"}) {
+    SCOPED_TRACE(arguments);
+    TempDir dir;
+    const auto machine = DemoCopy(dir);
+    const auto run = RunProgram("--machine " + machine.string() + " " + arguments);
+    EXPECT_EQ(run.status, 7) << run.out;
+    EXPECT_NE(Slurp(NamedLog(run.out)).find("Unknown command line option: "), std::string::npos) << run.out;
+  }
+}
+
+// The README's usage block and --help name the same options.
+TEST(Program, HelpAndTheReadmeNameTheSameOptions) {
+  auto options = [](const std::string& text) {
+    std::set<std::string> found;
+    static const std::regex option(R"((^|[\s\[|])(--[a-z][a-z-]*))");
+    for (std::sregex_iterator it(text.begin(), text.end(), option), end; it != end; ++it) found.insert((*it)[2]);
+    return found;
+  };
+  const std::string readme = Slurp(std::filesystem::path(ZC_SOURCE_DIR) / "README.md");
+  const auto section = readme.find("## The Linux program");
+  ASSERT_NE(section, std::string::npos);
+  const auto blockStart = readme.find("```\n", section);
+  const auto blockEnd = readme.find("```\n", blockStart + 4);
+  ASSERT_NE(blockEnd, std::string::npos);
+  const auto help = RunProgram("--help");
+  EXPECT_EQ(options(readme.substr(blockStart, blockEnd - blockStart)), options(help.out)) << help.out;
+  EXPECT_GE(options(help.out).size(), 7u);
+}
+
 TEST(Program, AnswersComeFromStandardInputWhenAsked) {
   TempDir dir;
   const auto machine = DemoCopy(dir);
@@ -230,10 +291,10 @@ TEST(Program, AReadOnlyMachineTakesADryRunAndStaysAsItWas) {
   ASSERT_EQ(dry.status, 0) << dry.out;
   EXPECT_NE(dry.out.find("cannot be written; the log goes to "), std::string::npos) << dry.out;
   // The printed log is a host file outside the machine, with the run's lines.
-  std::string last = dry.out.substr(0, dry.out.size() - std::string("\nexit status: 0\n").size());
-  last = last.substr(last.rfind('\n') + 1);
-  EXPECT_EQ(last.find(machine.string()), std::string::npos);
-  EXPECT_NE(Slurp(last).find("Found Product: Quillo Software 10.8"), std::string::npos) << last;
+  const std::string log = NamedLog(dry.out);
+  ASSERT_FALSE(log.empty()) << dry.out;
+  EXPECT_EQ(log.find(machine.string()), std::string::npos);
+  EXPECT_NE(Slurp(log).find("Found Product: Quillo Software 10.8"), std::string::npos) << log;
   const auto removal = runInNamespace("-all -folder");
   EXPECT_EQ(removal.status, 2) << removal.out;
   EXPECT_NE(removal.out.find("only a dry run (-dryrun) can run on it"), std::string::npos);

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace zc::test {
 
@@ -25,6 +26,16 @@ inline ShellRun RunShell(const std::string& command) {
   const int raw = ::pclose(pipe);
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return run;
+}
+
+// The log that the Linux program names in its output ("zentacleanup: log:
+// PATH"), or an empty text when it names none.
+inline std::string NamedLog(const std::string& out) {
+  static constexpr std::string_view kTag = "zentacleanup: log: ";
+  const auto at = out.rfind(kTag);
+  if (at == std::string::npos || (at > 0 && out[at - 1] != '\n')) return {};
+  const auto start = at + kTag.size();
+  return out.substr(start, out.find('\n', start) - start);
 }
 
 }  // namespace zc::test

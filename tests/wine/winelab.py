@@ -487,7 +487,7 @@ def run_on_volume(linux_tool: Path, machine: Path, volume: Path, *args: str) -> 
     """Writes the simulated machine folder `machine` as a Windows volume at
     `volume` (drive C: with its SOFTWARE and SYSTEM hives, the registry being
     the prefix's own export) and runs `zentacleanup --windows` on it. The
-    log is the host file the program names before its exit status."""
+    log is the host file the program names ("zentacleanup: log: PATH")."""
     make = linux_tool.parent / "zc_make_volume"
     shutil.rmtree(volume, ignore_errors=True)
     subprocess.run([str(make), str(machine), str(volume)], check=True, capture_output=True, timeout=300)
@@ -500,9 +500,10 @@ def run_on_volume(linux_tool: Path, machine: Path, volume: Path, *args: str) -> 
     )
     lines = proc.stderr.decode("utf-8", "replace").splitlines()
     told = [int(line.split(": ", 1)[1]) for line in lines if re.fullmatch(r"exit status: \d+", line)]
-    if not told or len(lines) < 2:
-        raise RuntimeError(f"the Linux program told no exit status: {proc.stderr[-500:]!r}")
-    log = Path(lines[-2])
+    named = [line[len("zentacleanup: log: "):] for line in lines if line.startswith("zentacleanup: log: ")]
+    if not told or not named:
+        raise RuntimeError(f"the Linux program told no exit status or no log: {proc.stderr[-500:]!r}")
+    log = Path(named[-1])
     return ToolRun(told[-1], log.read_bytes() if log.is_file() else None, time.monotonic() - start)
 
 

@@ -12,21 +12,21 @@ set(ZC_COMMON_SOURCES
     src/catalogue/families.cpp
     src/catalogue/folder_catalogue.cpp
     src/catalogue/product_codes.cpp
-    src/catalogue/protected_folders.cpp
     src/catalogue/version.cpp
     src/platform/argv.cpp
-    src/platform/dry_run_view.cpp
-    src/platform/slips.cpp
     src/platform/text.cpp
-    src/platform/win_path.cpp
     src/removal/custom_clean.cpp
     src/removal/folder_removal.cpp
     src/removal/gallery.cpp
     src/removal/removal_run.cpp
-    src/removal/scope_guard.cpp
     src/removal/shared_dlls.cpp
     src/removal/side_by_side.cpp
     src/removal/uninstall_runner.cpp
+    src/safety/dry_run_view.cpp
+    src/safety/protected_folders.cpp
+    src/safety/scope_guard.cpp
+    src/safety/slips.cpp
+    src/safety/win_path.cpp
     src/system/black_ice_uninstaller.cpp
     src/system/restart.cpp
     src/system/service_control.cpp
@@ -109,6 +109,7 @@ set(ZC_TEST_SOURCES
     tests/safety/machine_snapshot.cpp
     tests/safety/scope_guard_test.cpp
     tests/safety/source_scan_test.cpp
+    tests/safety/win_path_test.cpp
     tests/scenario/console_test.cpp
     tests/scenario/honest_run_test.cpp
     tests/scenario/interactive_test.cpp
@@ -134,11 +135,10 @@ set(ZC_TEST_SOURCES
     tests/system/service_control_test.cpp
     tests/ui/dialogs_test.cpp
     tests/ui/resources_test.cpp
-    tests/unit/command_line_test.cpp
-    tests/unit/fuzz_regressions_test.cpp
-    tests/unit/text_test.cpp
-    tests/unit/version_test.cpp
-    tests/unit/win_path_test.cpp
+    tests/app/command_line_test.cpp
+    tests/fuzz/fuzz_regressions_test.cpp
+    tests/platform/text_test.cpp
+    tests/catalogue/version_test.cpp
 )
 
 # libFuzzer targets, one program each.

@@ -34,7 +34,7 @@
 #include "platform/sim/demo_machine.h"
 #include "platform/sim/installer_layout.h"
 #include "platform/sim/machine.h"
-#include "platform/slips.h"
+#include "safety/slips.h"
 #include "platform/text.h"
 #include "platform/volume/windows_volume.h"
 

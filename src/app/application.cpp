@@ -85,7 +85,18 @@ void VEZEZERidivorOde::OpenLog(const CCustomCommandLineInfo& cmdInfo, const Loca
     m_log.Open(m_platform.fs, m_strLogPath);
   }
   // The log is never deleted by the run that writes it.
-  if (m_log.is_open()) m_guard.SetLogFile(m_strLogPath);
+  if (m_log.is_open() && m_guard) m_guard->SetLogFile(m_strLogPath);
+}
+
+ScopeGuard& VEZEZERidivorOde::Guard() { return m_guard ? *m_guard : RebuildGuard(); }
+
+ScopeGuard& VEZEZERidivorOde::RebuildGuard() {
+  std::wstring current;
+  WinError error = 0;
+  m_platform.system.GetCurrentDir(32768, &current, &error);
+  m_guard.emplace(m_platform.fs, GatherProtectedFolders(m_platform), std::move(current));
+  if (m_log.is_open()) m_guard->SetLogFile(m_strLogPath);
+  return *m_guard;
 }
 
 void VEZEZERidivorOde::RunSilentFlow(const CCustomCommandLineInfo& cmd) {
@@ -94,10 +105,10 @@ void VEZEZERidivorOde::RunSilentFlow(const CCustomCommandLineInfo& cmd) {
     DiscoverInstalledProducts(kPublisherFilter);
     if (cmd.m_bDryRun) {
       m_log << eol << "*** Silent ZENTA Cleanup Tool Dry run for all ZENTA Products installed" << eol;
-      RunRemoval(false, false, -2);
+      RunRemoval(false, false, kAllProducts);
     } else {
       m_log << eol << "*** Silent ZENTA Cleanup Tool Cleaning up all ZENTA Products installed" << eol;
-      RunRemoval(cmd.m_bFolder, true, -2);
+      RunRemoval(cmd.m_bFolder, true, kAllProducts);
     }
     return;
   }
@@ -195,7 +206,7 @@ void VEZEZERidivorOde::BasicModeAction(const CZENTACleanupDlg& dialog, int endCo
     // lists that family, and only Remove cleans it.
     CustomClean(name, !dryRun, !dryRun);
   } else {
-    result = RunRemoval(folder && !dryRun, !dryRun, index == 0 ? -2 : index - 1);
+    result = RunRemoval(folder && !dryRun, !dryRun, index == 0 ? kAllProducts : index - 1);
   }
   if (dryRun) m_bSilent = false;
 

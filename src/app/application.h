@@ -3,15 +3,16 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
 #include "app/operation_log.h"
 #include "catalogue/installed_product.h"
-#include "platform/dry_run_view.h"
+#include "safety/dry_run_view.h"
 #include "platform/platform.h"
-#include "removal/scope_guard.h"
+#include "safety/scope_guard.h"
 #include "ui/dialogs.h"
 
 namespace zc {
@@ -32,8 +33,7 @@ class VEZEZERidivorOde {
  public:
   // The tool works on `platform` through its dry-run view, which refuses
   // every change while a dry run is under way.
-  explicit VEZEZERidivorOde(Platform platform)
-      : m_dryRunView(platform), m_platform(m_dryRunView.platform()), m_guard(m_platform.fs) {}
+  explicit VEZEZERidivorOde(Platform platform) : m_dryRunView(platform), m_platform(m_dryRunView.platform()) {}
   VEZEZERidivorOde(const VEZEZERidivorOde&) = delete;
   VEZEZERidivorOde& operator=(const VEZEZERidivorOde&) = delete;
   virtual ~VEZEZERidivorOde() = default;
@@ -55,8 +55,9 @@ class VEZEZERidivorOde {
   void BuildInstalledProductList(const std::vector<InstalledProduct>& found);
   bool BuildFolderCatalogue();
   std::wstring LookupInstallLocation(const std::wstring& productCode, const std::wstring& programFile);
-  // 0 absent, 1 a file, 2 a folder, -1 unknown.
-  int GetPathState(const std::wstring& path);
+  // What lies at a path, as GetFileAttributesW tells it.
+  enum class PathState { kUnknown = -1, kAbsent = 0, kFile = 1, kFolder = 2 };
+  PathState GetPathState(const std::wstring& path);
   // The product-code list of a family, by its place in kProductFamilies.
   std::vector<std::wstring>& ProductCodeList(int family);
 
@@ -78,6 +79,8 @@ class VEZEZERidivorOde {
   void RemovePrintCaptureDriver(bool dryRun);
   // "%02d/%02d/%d %02d:%02d:%02d " of the local time now.
   std::wstring StepTimestamp();
+  // The product index that stands for every installed product of the vendor.
+  static constexpr int kAllProducts = -2;
   virtual bool RunRemoval(bool removeFolders, bool remove, int productIndex);
   virtual bool CustomClean(const std::wstring& familyLabel, bool applyFolderCleanup, bool remove);
   virtual void RestartSystem();
@@ -116,12 +119,20 @@ class VEZEZERidivorOde {
   // The framework's main-window reference: the dialog being shown, if any.
   const void* m_pMainWnd = nullptr;
 
+ public:
+  // The one judge of what may be removed; every destructive call of the
+  // removal steps goes through it. Made from the machine's protected set the
+  // first time a step asks (RebuildGuard() makes it anew), so that no step
+  // can meet a guard without one.
+  ScopeGuard& Guard();
+  ScopeGuard& RebuildGuard();
+
  protected:
   DryRunView m_dryRunView;
   Platform m_platform;
-  // The one judge of what may be removed; every destructive call of the
-  // removal steps goes through it.
-  ScopeGuard m_guard;
+  // The one judge of what may be removed, made from the machine's protected
+  // set (see Guard()).
+  std::optional<ScopeGuard> m_guard;
 
   // For the exit status: what went wrong, and how a restart ended.
   bool m_bAnyRefusal = false;

@@ -4,7 +4,7 @@
 
 #include "app/application.h"
 #include "platform/text.h"
-#include "catalogue/protected_folders.h"
+#include "safety/protected_folders.h"
 #include "system/uninstaller_base.h"
 
 namespace zc {
@@ -20,11 +20,13 @@ std::wstring Format(const wchar_t* pattern, const std::wstring& programs) {
 
 }  // namespace
 
-int VEZEZERidivorOde::GetPathState(const std::wstring& path) {
+VEZEZERidivorOde::PathState VEZEZERidivorOde::GetPathState(const std::wstring& path) {
   std::uint32_t attributes = 0;
   const WinError error = m_platform.fs.GetAttributes(path, &attributes);
-  if (error != err::kSuccess) return (error == err::kFileNotFound || error == err::kPathNotFound) ? 0 : -1;
-  return (attributes & fileattr::kDirectory) ? 2 : 1;
+  if (error != err::kSuccess) {
+    return (error == err::kFileNotFound || error == err::kPathNotFound) ? PathState::kAbsent : PathState::kUnknown;
+  }
+  return (attributes & fileattr::kDirectory) ? PathState::kFolder : PathState::kFile;
 }
 
 std::wstring VEZEZERidivorOde::LookupInstallLocation(const std::wstring& productCode, const std::wstring& programFile) {
@@ -94,7 +96,8 @@ bool VEZEZERidivorOde::BuildFolderCatalogue() {
     if (family.field.empty() && family.defaults[0]) {
       std::size_t i = 0;
       family.field = Format(family.defaults[0], programs);
-      while (GetPathState(family.field) == 0 && i + 1 < family.defaults.size() && family.defaults[i + 1]) {
+      while (GetPathState(family.field) == PathState::kAbsent && i + 1 < family.defaults.size() &&
+             family.defaults[i + 1]) {
         family.field = Format(family.defaults[++i], programs);
       }
     }
@@ -107,10 +110,7 @@ bool VEZEZERidivorOde::BuildFolderCatalogue() {
   m_strProgramFilesFolder = ToLowerAscii(programs) + L"\\";
   m_strWindowsFolder = ToLowerAscii(m_platform.system.WindowsDirectory()) + L"\\";
   m_strSystemFolder = ToLowerAscii(m_platform.system.SystemDirectory()) + L"\\";
-  std::wstring current;
-  WinError error = 0;
-  m_platform.system.GetCurrentDir(32768, &current, &error);
-  m_guard.SetProtected(GatherProtectedFolders(m_platform), current);
+  RebuildGuard();
   return true;
 }
 

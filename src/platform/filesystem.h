@@ -80,4 +80,24 @@ class FileSystem {
 
 using UniqueFind = ServiceHandle<FileSystem, FindHandleValue, &FileSystem::FindClose>;
 
+// Every method above, once, for the forwarding proxies (platform/proxy.h)
+// and the dry-run view, which refuses the CHANGES rows while a dry run is
+// under way; each names the Windows call it stands for and its target.
+//   READS(Result, Method, (Parameters), (Arguments))
+//   CHANGES(Result, Method, (Parameters), (Arguments), WindowsCall, Target)
+// clang-format off
+#define ZC_FILESYSTEM_METHODS(READS, CHANGES) \
+  READS(WinError, GetAttributes, (std::wstring_view path, std::uint32_t* attributes), (path, attributes)) \
+  CHANGES(WinError, SetAttributes, (std::wstring_view path, std::uint32_t attributes), (path, attributes), SetFileAttributes, path) \
+  CHANGES(WinError, DeleteFileAt, (std::wstring_view path), (path), DeleteFile, path) \
+  CHANGES(WinError, RemoveFolder, (std::wstring_view path), (path), RemoveDirectory, path) \
+  READS(WinError, FindFirst, (std::wstring_view pattern, FindHandleValue* handle, FindData* data), (pattern, handle, data)) \
+  READS(WinError, FindNext, (FindHandleValue handle, FindData* data), (handle, data)) \
+  READS(WinError, FindClose, (FindHandleValue handle), (handle)) \
+  READS(WinError, GetFinalPath, (std::wstring_view path, bool followLink, std::wstring* finalPath), (path, followLink, finalPath)) \
+  CHANGES(WinError, ScheduleDeleteAtReboot, (std::wstring_view path), (path), MoveFileEx, path) \
+  READS(std::unique_ptr<OutputFile>, CreateOutputFile, (std::wstring_view path, WinError* error), (path, error)) \
+  READS(std::unique_ptr<OutputFile>, OpenOutputFileToAppend, (std::wstring_view path, WinError* error), (path, error))
+// clang-format on
+
 }  // namespace zc

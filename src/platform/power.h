@@ -27,4 +27,17 @@ class Power {
 
 using UniqueToken = ServiceHandle<Power, TokenHandleValue, &Power::CloseToken>;
 
+// Every method above, once, for the forwarding proxies (platform/proxy.h)
+// and the dry-run view, which refuses the CHANGES rows while a dry run is
+// under way; each names the Windows call it stands for and its target.
+//   READS(Result, Method, (Parameters), (Arguments))
+//   CHANGES(Result, Method, (Parameters), (Arguments), WindowsCall, Target)
+// clang-format off
+#define ZC_POWER_METHODS(READS, CHANGES) \
+  READS(WinError, OpenProcessTokenHandle, (TokenHandleValue* token), (token)) \
+  CHANGES(WinError, SetShutdownPrivilege, (TokenHandleValue token, bool enabled), (token, enabled), AdjustTokenPrivileges, L"SeShutdownPrivilege") \
+  CHANGES(WinError, RequestRestart, (), (), InitiateSystemShutdown, L"") \
+  READS(void, CloseToken, (TokenHandleValue token), (token))
+// clang-format on
+
 }  // namespace zc

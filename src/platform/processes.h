@@ -12,7 +12,7 @@ namespace zc {
 using ProcessHandleValue = std::uintptr_t;
 
 inline constexpr std::uint32_t kWaitObject0 = 0;
-inline constexpr std::uint32_t kWaitTimeout = 258;
+inline constexpr std::uint32_t kWaitTimeout = err::kWaitTimeout;
 inline constexpr std::uint32_t kWaitFailed = 0xFFFFFFFFu;
 inline constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
 
@@ -38,5 +38,18 @@ class Processes {
 };
 
 using UniqueProcessHandle = ServiceHandle<Processes, ProcessHandleValue, &Processes::CloseHandle>;
+
+// Every method above, once, for the forwarding proxies (platform/proxy.h)
+// and the dry-run view, which refuses the CHANGES rows while a dry run is
+// under way; each names the Windows call it stands for and its target.
+//   READS(Result, Method, (Parameters), (Arguments))
+//   CHANGES(Result, Method, (Parameters), (Arguments), WindowsCall, Target)
+// clang-format off
+#define ZC_PROCESSES_METHODS(READS, CHANGES) \
+  CHANGES(WinError, StartProcess, (std::wstring_view applicationName, std::wstring_view commandLine, ProcessHandles* handles), (applicationName, commandLine, handles), CreateProcess, commandLine) \
+  READS(std::uint32_t, Wait, (ProcessHandleValue process, std::uint32_t milliseconds), (process, milliseconds)) \
+  READS(WinError, GetExitCode, (ProcessHandleValue process, std::uint32_t* exitCode), (process, exitCode)) \
+  READS(void, CloseHandle, (ProcessHandleValue handle), (handle))
+// clang-format on
 
 }  // namespace zc

@@ -100,4 +100,23 @@ class Registry {
 // An opened key, closed when the owner goes.
 using UniqueRegKey = ServiceHandle<Registry, HKey, &Registry::CloseKey>;
 
+// Every method above, once, for the forwarding proxies (platform/proxy.h)
+// and the dry-run view, which refuses the CHANGES rows while a dry run is
+// under way; each names the Windows call it stands for and its target.
+//   READS(Result, Method, (Parameters), (Arguments))
+//   CHANGES(Result, Method, (Parameters), (Arguments), WindowsCall, Target)
+// clang-format off
+#define ZC_REGISTRY_METHODS(READS, CHANGES) \
+  READS(WinError, OpenKey, (HKey root, std::wstring_view path, RegAccess access, HKey* key), (root, path, access, key)) \
+  CHANGES(WinError, CreateKey, (HKey root, std::wstring_view path, HKey* key), (root, path, key), RegCreateKey, path) \
+  READS(WinError, CloseKey, (HKey key), (key)) \
+  READS(WinError, QueryValue, (HKey key, std::wstring_view name, std::uint32_t* type, std::uint8_t* data, std::uint32_t* size), (key, name, type, data, size)) \
+  CHANGES(WinError, SetValue, (HKey key, std::wstring_view name, std::uint32_t type, const std::uint8_t* data, std::uint32_t size), (key, name, type, data, size), RegSetValue, name) \
+  READS(WinError, QueryInfoKey, (HKey key, RegKeyInfo* info), (key, info)) \
+  READS(WinError, EnumValue, (HKey key, std::uint32_t index, std::uint32_t nameCapacity, std::wstring* name, std::uint32_t* type, std::uint8_t* data, std::uint32_t* size), (key, index, nameCapacity, name, type, data, size)) \
+  READS(WinError, EnumKey, (HKey key, std::uint32_t index, std::wstring* name), (key, index, name)) \
+  CHANGES(WinError, DeleteValue, (HKey key, std::wstring_view name), (key, name), RegDeleteValue, name) \
+  CHANGES(WinError, DeleteTree, (HKey root, std::wstring_view path), (root, path), SHDeleteKey, path)
+// clang-format on
+
 }  // namespace zc

@@ -41,4 +41,19 @@ class ServiceManager {
 
 using UniqueScHandle = ServiceHandle<ServiceManager, ScHandleValue, &ServiceManager::CloseServiceHandle>;
 
+// Every method above, once, for the forwarding proxies (platform/proxy.h)
+// and the dry-run view, which refuses the CHANGES rows while a dry run is
+// under way; each names the Windows call it stands for and its target.
+//   READS(Result, Method, (Parameters), (Arguments))
+//   CHANGES(Result, Method, (Parameters), (Arguments), WindowsCall, Target)
+// clang-format off
+#define ZC_SERVICES_METHODS(READS, CHANGES) \
+  READS(WinError, OpenManager, (ScHandleValue* manager), (manager)) \
+  READS(WinError, OpenServiceNamed, (ScHandleValue manager, std::wstring_view name, bool readOnly, ScHandleValue* service), (manager, name, readOnly, service)) \
+  READS(WinError, QueryState, (ScHandleValue service, std::uint32_t* state), (service, state)) \
+  CHANGES(WinError, StartServiceAt, (ScHandleValue service), (service), StartService, L"") \
+  CHANGES(WinError, StopServiceAt, (ScHandleValue service, std::uint32_t* state), (service, state), ControlService, L"") \
+  READS(void, CloseServiceHandle, (ScHandleValue handle), (handle))
+// clang-format on
+
 }  // namespace zc

@@ -61,4 +61,26 @@ class Spooler {
 
 using UniquePrinterHandle = ServiceHandle<Spooler, PrinterHandleValue, &Spooler::ClosePrinterHandle>;
 
+// Every method above, once, for the forwarding proxies (platform/proxy.h)
+// and the dry-run view, which refuses the CHANGES rows while a dry run is
+// under way; each names the Windows call it stands for and its target.
+//   READS(Result, Method, (Parameters), (Arguments))
+//   CHANGES(Result, Method, (Parameters), (Arguments), WindowsCall, Target)
+// clang-format off
+#define ZC_SPOOLER_METHODS(READS, CHANGES) \
+  READS(WinError, EnumPrinters, (std::uint32_t bufferSize, std::uint32_t* needed, std::vector<PrinterRecord>* records), (bufferSize, needed, records)) \
+  READS(WinError, EnumPorts, (std::uint32_t bufferSize, std::uint32_t* needed, std::vector<PortRecord>* records), (bufferSize, needed, records)) \
+  READS(WinError, EnumMonitors, (std::uint32_t bufferSize, std::uint32_t* needed, std::vector<MonitorRecord>* records), (bufferSize, needed, records)) \
+  READS(WinError, EnumDrivers, (std::uint32_t bufferSize, std::uint32_t* needed, std::vector<DriverRecord>* records), (bufferSize, needed, records)) \
+  READS(WinError, OpenPrinterHandle, (std::wstring_view name, PrinterHandleValue* handle), (name, handle)) \
+  CHANGES(WinError, DeletePrinterAt, (PrinterHandleValue handle), (handle), DeletePrinter, L"") \
+  READS(WinError, ClosePrinterHandle, (PrinterHandleValue handle), (handle)) \
+  CHANGES(WinError, DeletePortNamed, (std::wstring_view port), (port), DeletePort, port) \
+  CHANGES(WinError, DeleteDriverNamed, (std::wstring_view environment, std::wstring_view driver), (environment, driver), DeletePrinterDriver, driver) \
+  CHANGES(WinError, DeleteMonitorNamed, (std::wstring_view monitor), (monitor), DeleteMonitor, monitor) \
+  CHANGES(WinError, DeleteProcessorNamed, (std::wstring_view processor), (processor), DeletePrintProcessor, processor) \
+  READS(WinError, GetDriverDirectory, (std::wstring* directory), (directory)) \
+  READS(WinError, GetProcessorDirectory, (std::wstring* directory), (directory))
+// clang-format on
+
 }  // namespace zc

@@ -107,53 +107,44 @@ std::string ToUtf8(std::wstring_view text) {
   return out;
 }
 
+Utf8Char DecodeUtf8Char(const std::uint8_t* bytes, std::size_t size) {
+  static constexpr Utf8Char kBad{0xFFFD, 1};
+  static constexpr std::uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+  const std::uint8_t b = bytes[0];
+  std::uint32_t c = 0;
+  std::size_t extra = 0;
+  if (b < 0x80) return {b, 1};
+  if ((b & 0xE0) == 0xC0) {
+    c = b & 0x1Fu;
+    extra = 1;
+  } else if ((b & 0xF0) == 0xE0) {
+    c = b & 0x0Fu;
+    extra = 2;
+  } else if ((b & 0xF8) == 0xF0) {
+    c = b & 0x07u;
+    extra = 3;
+  } else {
+    return kBad;
+  }
+  if (size <= extra) return {0xFFFD, 0};
+  for (std::size_t k = 1; k <= extra; ++k) {
+    if ((bytes[k] & 0xC0) != 0x80) return kBad;
+    c = (c << 6) | (bytes[k] & 0x3Fu);
+  }
+  // Overlong forms (such as C0 BD for '='), surrogates and code points past
+  // U+10FFFF are not characters.
+  if (c < kSmallest[extra] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return kBad;
+  return {c, extra + 1};
+}
+
 std::wstring FromUtf8(std::string_view text) {
   std::wstring out;
   out.reserve(text.size());
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
   std::size_t i = 0;
   while (i < text.size()) {
-    auto b = static_cast<unsigned char>(text[i]);
-    std::uint32_t c = 0;
-    int extra = 0;
-    if (b < 0x80) {
-      c = b;
-    } else if ((b & 0xE0) == 0xC0) {
-      c = b & 0x1F;
-      extra = 1;
-    } else if ((b & 0xF0) == 0xE0) {
-      c = b & 0x0F;
-      extra = 2;
-    } else if ((b & 0xF8) == 0xF0) {
-      c = b & 0x07;
-      extra = 3;
-    } else {
-      out.push_back(static_cast<wchar_t>(0xFFFD));
-      ++i;
-      continue;
-    }
-    if (i + static_cast<std::size_t>(extra) >= text.size()) {
-      out.push_back(static_cast<wchar_t>(0xFFFD));
-      break;
-    }
-    bool ok = true;
-    for (int k = 1; k <= extra; ++k) {
-      auto cont = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-      if ((cont & 0xC0) != 0x80) {
-        ok = false;
-        break;
-      }
-      c = (c << 6) | (cont & 0x3F);
-    }
-    // Overlong forms (such as C0 BD for '='), surrogates and code points
-    // past U+10FFFF are not characters: a text must not hide a separator
-    // or a quote in them.
-    static constexpr std::uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-    if (ok && (c < kSmallest[extra] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)) ok = false;
-    if (!ok) {
-      out.push_back(static_cast<wchar_t>(0xFFFD));
-      ++i;
-      continue;
-    }
+    const Utf8Char ch = DecodeUtf8Char(bytes + i, text.size() - i);
+    std::uint32_t c = ch.codePoint;
     if (sizeof(wchar_t) == 2 && c >= 0x10000) {
       c -= 0x10000;
       out.push_back(static_cast<wchar_t>(0xD800 + (c >> 10)));
@@ -161,15 +152,10 @@ std::wstring FromUtf8(std::string_view text) {
     } else {
       out.push_back(static_cast<wchar_t>(c));
     }
-    i += static_cast<std::size_t>(extra) + 1;
+    if (ch.length == 0) break;  // cut short by the end of the text
+    i += ch.length;
   }
   return out;
-}
-
-bool IsFullyQualifiedPath(std::wstring_view path) {
-  if (path.size() < 3 || path[1] != L':' || (path[2] != L'\\' && path[2] != L'/')) return false;
-  const wchar_t drive = path[0];
-  return (drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z');
 }
 
 std::wstring Widen(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }

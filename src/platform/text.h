@@ -32,10 +32,16 @@ std::size_t Utf16Length(std::wstring_view text);
 std::string ToUtf8(std::wstring_view text);
 std::wstring FromUtf8(std::string_view text);
 
-// "X:\..." and nothing else: not relative, not drive-relative ("C:x"),
-// not a network path. A relative path means whatever folder a program
-// happens to run in, never a product's folder.
-bool IsFullyQualifiedPath(std::wstring_view path);
+// The one UTF-8 decoder: the character that starts `bytes` and how many
+// bytes it takes. Malformed, overlong and surrogate forms, and code points
+// past U+10FFFF, are U+FFFD taking one byte, so that no separator or quote
+// can hide in them; a sequence cut short by the end of `bytes` takes 0
+// (the caller has more to read, or ends the text with U+FFFD).
+struct Utf8Char {
+  std::uint32_t codePoint;
+  std::size_t length;
+};
+Utf8Char DecodeUtf8Char(const std::uint8_t* bytes, std::size_t size);
 
 // Convenience for literals and file names.
 std::wstring Widen(std::string_view ascii);

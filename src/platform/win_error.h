@@ -29,6 +29,7 @@ inline constexpr WinError kDirNotEmpty = 145;
 inline constexpr WinError kFilenameTooLong = 206;
 inline constexpr WinError kAlreadyExists = 183;
 inline constexpr WinError kMoreData = 234;
+inline constexpr WinError kWaitTimeout = 258;  // WAIT_TIMEOUT: a wait ended before its object
 inline constexpr WinError kNoMoreItems = 259;
 inline constexpr WinError kDirectory = 267;  // ERROR_DIRECTORY: not a folder
 inline constexpr WinError kServiceRequestTimeout = 1053;

@@ -93,7 +93,7 @@ bool VEZEZERidivorOde::CustomClean(const std::wstring& familyLabel, bool applyFo
   if (family->folder && !folderSkipped && !(this->*family->folder).empty()) {
     const std::wstring folder = this->*family->folder;
     bool go = true;
-    if (!m_bSilent && GetPathState(folder) != 0) {
+    if (!m_bSilent && GetPathState(folder) != PathState::kAbsent) {
       go = m_platform.ui.ShowMessageBox(familyLabel +
                                             L" has been uninstalled. Would you like to remove the install folder:" +
                                             folder + L" from your system?",

@@ -2,6 +2,7 @@
 // folders of the system are never touched.
 #include "app/application.h"
 #include "platform/text.h"
+#include "safety/win_path.h"
 
 namespace zc {
 
@@ -12,7 +13,7 @@ bool EnsureTrailingBackslash(std::wstring& path) {
 }
 
 bool VEZEZERidivorOde::ClearReadOnlyAttribute(const std::wstring& path) {
-  const auto permit = m_guard.PermitFile(path);
+  const auto permit = Guard().PermitFile(path);
   return permit && ClearReadOnlyAttribute(*permit, path);
 }
 
@@ -20,7 +21,7 @@ bool VEZEZERidivorOde::ClearReadOnlyAttribute(const ScopeGuard::Permit& permit, 
   std::uint32_t attributes = 0;
   if (m_platform.fs.GetAttributes(path, &attributes) != err::kSuccess) return true;
   if (!(attributes & fileattr::kReadOnly)) return true;
-  return m_guard.SetAttributes(permit, path, fileattr::kNormal) == err::kSuccess;
+  return Guard().SetAttributes(permit, path, fileattr::kNormal) == err::kSuccess;
 }
 
 void VEZEZERidivorOde::LogSensitive(const std::wstring& path, bool folder) {
@@ -30,7 +31,7 @@ void VEZEZERidivorOde::LogSensitive(const std::wstring& path, bool folder) {
 }
 
 bool VEZEZERidivorOde::RemoveFolderTree(const std::wstring& folder, bool remove) {
-  if (!folder.empty() && GetPathState(folder) != 0) {
+  if (!folder.empty() && GetPathState(folder) != PathState::kAbsent) {
     RemovePath(folder, remove);
     return true;
   }
@@ -44,8 +45,8 @@ bool VEZEZERidivorOde::RemoveLink(const ScopeGuard::Permit& tree, const std::wst
                                   bool remove) {
   m_log << (remove ? L"Removing Link: " : L"Link found: ") << path << eol;
   if (!remove) return true;
-  if (attributes & fileattr::kDirectory) return m_guard.RemoveFolder(tree, path) == err::kSuccess;
-  return ClearReadOnlyAttribute(tree, path) && m_guard.DeleteFile(tree, path) == err::kSuccess;
+  if (attributes & fileattr::kDirectory) return Guard().RemoveFolder(tree, path) == err::kSuccess;
+  return ClearReadOnlyAttribute(tree, path) && Guard().DeleteFile(tree, path) == err::kSuccess;
 }
 
 bool VEZEZERidivorOde::RemovePath(const std::wstring& path, bool remove) {
@@ -53,7 +54,7 @@ bool VEZEZERidivorOde::RemovePath(const std::wstring& path, bool remove) {
   const bool known = m_platform.fs.GetAttributes(path, &attributes) == err::kSuccess;
   // The path is judged once, by what it resolves to; everything the walk
   // below it removes is held to that judgement.
-  const auto tree = IsFullyQualifiedPath(path) ? m_guard.PermitTree(path) : std::nullopt;
+  const auto tree = winpath::IsFullyQualified(path) ? Guard().PermitTree(path) : std::nullopt;
   if (!tree) {
     LogSensitive(path, !known || (attributes & fileattr::kDirectory));
     return false;
@@ -69,24 +70,25 @@ bool VEZEZERidivorOde::RemoveEntry(const ScopeGuard::Permit& tree, const std::ws
   auto& fs = m_platform.fs;
   if (attributes && (*attributes & fileattr::kReparsePoint)) return RemoveLink(tree, path, *attributes, remove);
 
-  const int state = attributes ? ((*attributes & fileattr::kDirectory) ? 2 : 1) : GetPathState(path);
-  if (state == 1) {
+  const PathState state =
+      attributes ? ((*attributes & fileattr::kDirectory) ? PathState::kFolder : PathState::kFile) : GetPathState(path);
+  if (state == PathState::kFile) {
     // The open log is never deleted: the walk passes over it, and the
     // folders that hold it stay.
-    if (m_guard.PassesOver(tree, path)) {
+    if (Guard().PassesOver(tree, path)) {
       LogSensitive(path, false);
       return false;
     }
     if (!remove) return true;
     if (attributes) {
       if ((*attributes & fileattr::kReadOnly) &&
-          m_guard.SetAttributes(tree, path, fileattr::kNormal) != err::kSuccess) {
+          Guard().SetAttributes(tree, path, fileattr::kNormal) != err::kSuccess) {
         return false;
       }
     } else if (!ClearReadOnlyAttribute(tree, path)) {
       return false;
     }
-    return m_guard.DeleteFile(tree, path) == err::kSuccess;
+    return Guard().DeleteFile(tree, path) == err::kSuccess;
   }
 
   std::wstring folder = path;
@@ -108,18 +110,18 @@ bool VEZEZERidivorOde::RemoveEntry(const ScopeGuard::Permit& tree, const std::ws
   }
   find.reset();
   if (!remove) return true;
-  return m_guard.RemoveFolder(tree, path) == err::kSuccess;
+  return Guard().RemoveFolder(tree, path) == err::kSuccess;
 }
 
 bool VEZEZERidivorOde::IsFolderRemovable(const std::wstring& folder) {
-  return PassesFolderRule(folder) && m_guard.PermitTree(folder).has_value();
+  return PassesFolderRule(folder) && Guard().PermitTree(folder).has_value();
 }
 
 // The rule the walk applies to every folder it meets below a tree the scope
 // guard has judged: what the folders resolve to was judged for the whole
 // tree at once, and the walk never enters a link.
 bool VEZEZERidivorOde::PassesFolderRule(const std::wstring& folder) {
-  if (!IsFullyQualifiedPath(folder)) return false;
+  if (!winpath::IsFullyQualified(folder)) return false;
   std::uint32_t attributes = 0;
   if (m_platform.fs.GetAttributes(folder, &attributes) != err::kSuccess) return false;
   if (attributes & fileattr::kSystem) return false;

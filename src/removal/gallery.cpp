@@ -13,16 +13,17 @@ void VEZEZERidivorOde::GalleryCleanup(int productIndex, bool remove) {
   // path would name a file at the root of the current drive.
   const std::wstring setup =
       product.m_strInstallLocation.empty() ? std::wstring() : product.m_strInstallLocation + L"\\gallery setup.exe";
-  if (!setup.empty() && GetPathState(setup) == 1) {
-    const auto permit = m_guard.PermitFile(setup);
+  if (!setup.empty() && GetPathState(setup) == PathState::kFile) {
+    const auto permit = Guard().PermitFile(setup);
     if (!permit) {
       LogSensitive(setup, false);
     } else if (!remove) {
       m_log << "Gallery Setup" << eol << L"File to be removed: " << setup << eol;
-    } else if (ClearReadOnlyAttribute(*permit, setup)) {
-      m_guard.DeleteFile(*permit, setup);
+    } else if (ClearReadOnlyAttribute(*permit, setup) && Guard().DeleteFile(*permit, setup) == err::kSuccess) {
       m_log << "Gallery Setup" << eol << L"Deleting file: " << setup << eol;
     } else {
+      // Neither the attribute cleared nor the file deleted: the log says it
+      // is still there rather than that it went.
       m_log << "Gallery Setup" << eol << L"Cannot delete file: " << setup << eol;
     }
   }

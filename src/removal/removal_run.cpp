@@ -33,7 +33,7 @@ bool VEZEZERidivorOde::RunRemoval(bool removeFolders, bool remove, int productIn
   if (!remove) dryRun.emplace(m_dryRunView);
   m_nLastExitCode = -1;
   int folderAnswer = kNotAsked;
-  const bool allProducts = productIndex == -2;
+  const bool allProducts = productIndex == kAllProducts;
 
   std::size_t first = 0, end = 0;
   if (allProducts) {
@@ -181,7 +181,7 @@ bool VEZEZERidivorOde::RunRemoval(bool removeFolders, bool remove, int productIn
     CleanSharedDlls(regpath::kSharedDlls, m_strVendorIncFolder, apply);
 
     bool restart = false;
-    CleanSideBySideAssemblies(restart, apply, m_log, m_platform.fs, m_platform.system, m_guard);
+    CleanSideBySideAssemblies(restart, apply, m_log, m_platform.fs, m_platform.system, Guard());
     if (restart) m_bRebootRequired = true;
   }
   return true;

@@ -4,23 +4,11 @@
 
 #include "app/application.h"
 #include "platform/text.h"
+#include "safety/win_path.h"
 
 namespace zc {
 
 namespace {
-
-// Whether the value `name` names a file below `folder` (without its
-// trailing backslashes): the folder's text followed by a backslash, in any
-// case. A sibling whose name merely begins the same ("...\\Vexil" and
-// "...\\Vexilon\\x.dll") is another product's and does not match.
-bool NamesFileBelow(std::wstring_view name, std::wstring_view folder) {
-  if (name.size() <= folder.size() || name[folder.size()] != L'\\') return false;
-  auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c; };
-  for (std::size_t i = 0; i < folder.size(); ++i) {
-    if (lower(name[i]) != lower(folder[i])) return false;
-  }
-  return true;
-}
 
 std::wstring EntryLine(const wchar_t* head, const std::wstring& name, std::int32_t count) {
   return head + name + L"  -- Shared Count: " + std::to_wstring(count);
@@ -33,8 +21,8 @@ bool VEZEZERidivorOde::CleanSharedDlls(const std::wstring& keyPath, const std::w
   if (!EndsWith(guarded, L'\\')) guarded += L'\\';
   // A folder too wide or protected is refused whether or not it exists: the
   // values of a missing drive's root are still other products' counts.
-  if (!IsFullyQualifiedPath(guarded) || !m_guard.PermitsSharedDllsFolder(guarded) ||
-      (!IsFolderRemovable(guarded) && GetPathState(guarded) != 0)) {
+  if (!winpath::IsFullyQualified(guarded) || !Guard().PermitsSharedDllsFolder(guarded) ||
+      (!IsFolderRemovable(guarded) && GetPathState(guarded) != PathState::kAbsent)) {
     LogSensitiveSharedDlls(guarded);
     return false;
   }
@@ -62,10 +50,12 @@ bool VEZEZERidivorOde::CleanSharedDlls(const std::wstring& keyPath, const std::w
     // A value whose data is not one 32-bit count cannot be read into the
     // count and is passed over, as a value that cannot be read.
     if (last != err::kSuccess) continue;
-    if (!NamesFileBelow(name, top)) continue;
+    // Only below the folder, at a name's boundary: "...\\Vexil" does not
+    // take "...\\Vexilon\\x.dll", another product's.
+    if (!winpath::IsBelow(name, top)) continue;
     // A name that only seems to lie below the folder ("..\\" on its way) is
     // judged as the file it names, in a dry run as in a removal.
-    if (!m_guard.PermitsSharedDllsValue(folder, name)) {
+    if (!Guard().PermitsSharedDllsValue(folder, name)) {
       LogSensitiveSharedDlls(name);
       continue;
     }
@@ -76,7 +66,7 @@ bool VEZEZERidivorOde::CleanSharedDlls(const std::wstring& keyPath, const std::w
       m_log << EntryLine(L"Entry Found: ", name, shared) << eol;
       continue;
     }
-    last = m_guard.DeleteSharedDllsValue(registry, key.get(), folder, name);
+    last = Guard().DeleteSharedDllsValue(registry, key.get(), folder, name);
     if (last == err::kSuccess) {
       m_log << EntryLine(L"Removed Entry : ", name, shared) << eol;
       // The value after it has moved into this index: read it next.

@@ -48,8 +48,13 @@ class StoreCleaner {
     }
     if (!apply_) return;
     if (guard_.DeleteFile(*permit, path) == err::kSuccess) return;
-    guard_.ScheduleDeleteAtReboot(*permit, path);
-    restart_ = true;
+    // A file neither deleted nor scheduled for the restart stays: a restart
+    // would finish nothing, so none is asked for on its account.
+    if (guard_.ScheduleDeleteAtReboot(*permit, path) == err::kSuccess) {
+      restart_ = true;
+    } else {
+      log_ << L"Cannot delete file: " << path << eol;
+    }
   }
 
   // A folder of the store folder `group`, removed when empty (a link goes
@@ -61,7 +66,9 @@ class StoreCleaner {
       Refused(folder);
       return;
     }
-    if (apply_) guard_.RemoveFolder(*permit, folder);
+    // A folder that still holds a file (one left for the restart) stays;
+    // its line above lists it, it does not claim it went.
+    if (apply_) static_cast<void>(guard_.RemoveFolder(*permit, folder));
   }
 
   // What a matched entry holds, unless it is a link: what a link leads to

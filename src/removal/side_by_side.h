@@ -6,7 +6,7 @@
 #include "app/operation_log.h"
 #include "platform/filesystem.h"
 #include "platform/system_info.h"
-#include "removal/scope_guard.h"
+#include "safety/scope_guard.h"
 
 namespace zc {
 

@@ -36,7 +36,6 @@ class CDialogLogic : public ModalDialog {
 
  protected:
   void EndDialog(int code) { m_endCode = code; }
-  void Disable(int id) { m_disabled.push_back(id); }
   void Enable(int id);
 
   UserInterface& m_ui;

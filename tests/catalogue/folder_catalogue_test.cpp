@@ -185,12 +185,12 @@ TEST_F(FolderCatalogue, NothingIsLogged) {
 TEST_F(FolderCatalogue, PathState) {
   m.MakeFolder(L"C:\\Data");
   m.WriteFile(L"C:\\Data\\a.txt");
-  EXPECT_EQ(app.GetPathState(L"C:\\Data"), 2);
-  EXPECT_EQ(app.GetPathState(L"C:\\Data\\a.txt"), 1);
-  EXPECT_EQ(app.GetPathState(L"C:\\Data\\missing.txt"), 0);
-  EXPECT_EQ(app.GetPathState(L"C:\\Missing\\a.txt"), 0);
+  EXPECT_EQ(app.GetPathState(L"C:\\Data"), VEZEZERidivorOde::PathState::kFolder);
+  EXPECT_EQ(app.GetPathState(L"C:\\Data\\a.txt"), VEZEZERidivorOde::PathState::kFile);
+  EXPECT_EQ(app.GetPathState(L"C:\\Data\\missing.txt"), VEZEZERidivorOde::PathState::kAbsent);
+  EXPECT_EQ(app.GetPathState(L"C:\\Missing\\a.txt"), VEZEZERidivorOde::PathState::kAbsent);
   m.machine().faults().Add(sim::FaultRule{"GetFileAttributes", L"C:\\Data\\a.txt", err::kAccessDenied});
-  EXPECT_EQ(app.GetPathState(L"C:\\Data\\a.txt"), -1);
+  EXPECT_EQ(app.GetPathState(L"C:\\Data\\a.txt"), VEZEZERidivorOde::PathState::kUnknown);
 }
 
 }  // namespace

@@ -63,7 +63,7 @@ TEST_F(RemovalRun, PlatformIsRefusedWithOneLinePerFlagInTheFixedOrder) {
   Install({kPlatform, kVexil});
   AllFlags();
   e.app.m_bSilent = true;
-  EXPECT_FALSE(e.app.RunRemoval(true, true, -2));
+  EXPECT_FALSE(e.app.RunRemoval(true, true, VEZEZERidivorOde::kAllProducts));
   EXPECT_EQ(
       e.Finish(),
       "\r\n" + kStamp + "Cleaning up ZENTA Platform 2.0\r\n" +
@@ -96,7 +96,7 @@ TEST_F(RemovalRun, ProductsRemovedFirstClearTheirFlagsAndThePlatformThenGoes) {
   Install({kCorvel, kQuorix, kDrivers, kQuillo, kPlatform});
   AllFlags();
   e.app.m_bSilent = true;
-  EXPECT_TRUE(e.app.RunRemoval(false, true, -2));
+  EXPECT_TRUE(e.app.RunRemoval(false, true, VEZEZERidivorOde::kAllProducts));
   EXPECT_FALSE(e.app.m_bCorvelTeacherNewerFound || e.app.m_bQuorixNewerFound || e.app.m_bTavloDriversNewerFound ||
                e.app.m_bQuilloNewerFound);
   const std::string log = e.Log();
@@ -109,7 +109,7 @@ TEST_F(RemovalRun, AFlagStillSetAfterEarlierProductsNamesOnlyWhatIsLeft) {
   Install({kCorvel, kPlatform});
   AllFlags();
   e.app.m_bSilent = true;
-  EXPECT_FALSE(e.app.RunRemoval(false, true, -2));
+  EXPECT_FALSE(e.app.RunRemoval(false, true, VEZEZERidivorOde::kAllProducts));
   EXPECT_EQ(e.Finish(),
             Uninstalled(kCorvel) + "\r\n" + kStamp + "Cleaning up ZENTA Platform 2.0\r\n" +
                 CrLf({"**Action not permitted** ",
@@ -123,7 +123,7 @@ TEST_F(RemovalRun, PlatformPassesInAnAllProductsDryRunButNotInASingleOne) {
   Install({kPlatform});
   AllFlags();
   e.app.m_bSilent = true;
-  EXPECT_TRUE(e.app.RunRemoval(false, false, -2));
+  EXPECT_TRUE(e.app.RunRemoval(false, false, VEZEZERidivorOde::kAllProducts));
   EXPECT_FALSE(Has(e.Log(), "Action not permitted"));
   EXPECT_FALSE(e.app.RunRemoval(false, false, 0));
   EXPECT_TRUE(Has(e.Finish(), "- ZENTA Corvel Teacher\r\n"));
@@ -135,7 +135,7 @@ TEST_F(RemovalRun, QuilloIsRefusedWhileANewerQuorixRemains) {
   Install({kQuillo});
   e.app.m_bQuorixNewerFound = true;
   e.app.m_bSilent = true;
-  EXPECT_FALSE(e.app.RunRemoval(false, true, -2));
+  EXPECT_FALSE(e.app.RunRemoval(false, true, VEZEZERidivorOde::kAllProducts));
   EXPECT_EQ(e.Finish(),
             "\r\n" + kStamp + "Cleaning up Quillo Software 10.8\r\n" +
                 CrLf({"**Action not permitted** ",
@@ -150,7 +150,7 @@ TEST_F(RemovalRun, ASingleProductDryRunOfQuilloIsRefusedSilently) {
   e.app.m_bSilent = true;  // as the interactive dry run runs
   EXPECT_FALSE(e.app.RunRemoval(false, false, 0));
   // In an all-products dry run the Quillo record is passed over instead.
-  EXPECT_TRUE(e.app.RunRemoval(false, false, -2));
+  EXPECT_TRUE(e.app.RunRemoval(false, false, VEZEZERidivorOde::kAllProducts));
   const std::string log = e.Finish();
   EXPECT_EQ(log.substr(0, log.find("\r\n\r\n" + kStamp + "Cleaning up")),
             "\r\n" + kStamp + "Cleaning up Quillo Software 10.8\r\n" +
@@ -209,7 +209,7 @@ TEST_F(RemovalRun, SilentFolderLoopListsOrRemovesAndHonoursTheCleanupFlag) {
   Install({kVexil, kQuorix});
   e.app.m_installedProducts[1].m_bFolderCleanupAllowed = false;
   e.app.m_bSilent = true;
-  e.app.RunRemoval(true, true, -2);
+  e.app.RunRemoval(true, true, VEZEZERidivorOde::kAllProducts);
   const std::string log = e.Log();
   EXPECT_TRUE(Has(log, "\r\n\r\n" + kStamp + "**** Applying folder Cleanup for ZENTA Vexil 1.5\r\n\r\n" +
                            "Removing Folder: C:\\ZApps\\Vexil\\*.*\r\n"))
@@ -224,7 +224,7 @@ TEST_F(RemovalRun, AllProductsDryRunSaysNothingAboutFoldersThatMustStay) {
   Install({kVexil, kQuorix});
   e.app.m_installedProducts[1].m_bFolderCleanupAllowed = false;
   e.app.m_bSilent = true;
-  e.app.RunRemoval(false, false, -2);
+  e.app.RunRemoval(false, false, VEZEZERidivorOde::kAllProducts);
   const std::string log = e.Log();
   EXPECT_FALSE(Has(log, "Cannot Apply folder Cleanup"));
   EXPECT_TRUE(Has(log, "**** List of folders that need to be cleaned up for ZENTA Vexil 1.5\r\n\r\nFolder found: "));
@@ -242,7 +242,7 @@ TEST_F(RemovalRun, InteractiveAllProductsYesRemovesEveryFolder) {
   Install({kVexil});
   e.m.WriteFile(L"C:\\Program Files\\Common Files\\ZENTA Technologies\\c.dll");
   e.m.machine().ui().SetAnswers({"yes"});
-  EXPECT_TRUE(e.app.RunRemoval(false, true, -2));
+  EXPECT_TRUE(e.app.RunRemoval(false, true, VEZEZERidivorOde::kAllProducts));
   const auto& shown = e.m.machine().ui().shown();
   ASSERT_GE(shown.size(), 1u);
   EXPECT_EQ(shown[0].text,
@@ -264,7 +264,7 @@ TEST_F(RemovalRun, InteractiveAllProductsNoLeavesProductFoldersAndOnlyListsTheRe
   Install({kVexil});
   e.m.WriteFile(L"C:\\Program Files\\Common Files\\ZENTA Technologies\\c.dll");
   e.m.machine().ui().SetAnswers({"no"});
-  e.app.RunRemoval(false, true, -2);
+  e.app.RunRemoval(false, true, VEZEZERidivorOde::kAllProducts);
   const std::string log = e.Log();
   EXPECT_FALSE(Has(log, "folder Cleanup for ZENTA Vexil"));
   EXPECT_FALSE(Has(log, "folders that need to be cleaned up for"));
@@ -280,7 +280,7 @@ TEST_F(RemovalRun, InteractiveAllProductsNoWithTheFolderSwitchRemovesOnlyTheComm
   Install({kVexil});
   e.m.WriteFile(L"C:\\Program Files\\Common Files\\ZENTA Technologies\\c.dll");
   e.m.machine().ui().SetAnswers({"no"});
-  e.app.RunRemoval(true, true, -2);
+  e.app.RunRemoval(true, true, VEZEZERidivorOde::kAllProducts);
   EXPECT_TRUE(e.m.Exists(kVendor + L"Vexil\\Logs\\leftover.log"));
   EXPECT_FALSE(e.m.Exists(L"C:\\Program Files\\Common Files\\ZENTA Technologies")) << e.Log();
   EXPECT_TRUE(Has(e.Log(), "**** Applying folder Cleanup for all the folders in the default ZENTA Install location"));
@@ -320,7 +320,7 @@ TEST_F(RemovalRun, InteractiveSingleProductWithoutTheSwitchOrWithFoldersToKeepAs
 
 TEST_F(RemovalRun, AnEmptyListStillAsksAndRunsTheClosingStage) {
   e.m.machine().ui().SetAnswers({"no"});
-  EXPECT_TRUE(e.app.RunRemoval(false, true, -2));
+  EXPECT_TRUE(e.app.RunRemoval(false, true, VEZEZERidivorOde::kAllProducts));
   EXPECT_EQ(e.m.machine().ui().shown().size(), 1u);
   EXPECT_TRUE(Has(e.Log(), "**** List of ZENTA folders in the default location that need to be cleaned up"));
 }
@@ -331,7 +331,7 @@ TEST_F(RemovalRun, AnInstallLocationOfTheDriveRootCostsNothing) {
   e.m.WriteFile(L"C:\\Users\\Admin\\Documents\\Quarterly report.docx", "report");
   SetSharedCount(e.m, L"C:\\WINDOWS\\system32\\msvcr90.dll", 7);
   e.app.m_bSilent = true;
-  e.app.RunRemoval(true, true, -2);
+  e.app.RunRemoval(true, true, VEZEZERidivorOde::kAllProducts);
   EXPECT_EQ(e.m.ReadFile(L"C:\\Users\\Admin\\Documents\\Quarterly report.docx"), "report");
   EXPECT_TRUE(e.m.Exists(L"C:\\Tools\\MSIZap.exe"));
   const auto names = SharedDllNames(e.m);

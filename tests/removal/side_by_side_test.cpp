@@ -30,8 +30,8 @@ void SeedStore(ScenarioMachine& m) {
 
 // The store cleaned as the removal run cleans it, under a scope guard.
 int CleanStore(Engine& e, bool& restart, bool apply) {
-  ScopeGuard guard(e.m.machine().fs());
-  return CleanSideBySideAssemblies(restart, apply, e.app.m_log, e.m.machine().fs(), e.m.machine().system(), guard);
+  return CleanSideBySideAssemblies(restart, apply, e.app.m_log, e.m.machine().fs(), e.m.machine().system(),
+                                   e.app.Guard());
 }
 
 const std::vector<std::string> kListing = {
@@ -63,6 +63,24 @@ TEST(SideBySide, ALockedAssemblyFileIsScheduledForTheRestart) {
                            "**** Applying ZENTA Assembly cleanup in folder: C:\\WINDOWS\\winsxs\\Manifests\\",
                            "     List of files being removed:", "",
                            " -- C:\\WINDOWS\\winsxs\\Manifests\\x86_zentatech.quillo_1.0.manifest", ""}));
+}
+
+// A file that can be neither deleted nor scheduled stays, says so, and asks
+// for no restart that would finish nothing.
+TEST(SideBySide, AFileThatCannotBeScheduledIsToldAndAsksForNoRestart) {
+  Engine e(WindowsXp());
+  SeedStore(e.m);
+  e.m.machine().faults().Add(sim::FaultRule{"DeleteFile", kLocked, err::kSharingViolation, -1});
+  e.m.machine().faults().Add(sim::FaultRule{"MoveFileEx", kLocked, err::kAccessDenied, -1});
+  bool restart = false;
+  CleanStore(e, restart, true);
+  EXPECT_FALSE(restart);
+  EXPECT_TRUE(e.m.machine().PendingDeletes().empty());
+  EXPECT_TRUE(e.m.Exists(kLocked));
+  EXPECT_NE(e.Log().find(CrLf({kListing[0], "Cannot delete file: C:\\WINDOWS\\winsxs\\x86_zentatech.quillo_1.0\\a.dll",
+                               kListing[1]})),
+            std::string::npos)
+      << e.Log();
 }
 
 TEST(SideBySide, ListOnlyWritesTheSameNamesAndTouchesNothing) {
@@ -134,6 +152,17 @@ TEST_F(Gallery, ReadOnlySetupIsDeletedAndTheContentFolderTakesThePlace) {
             ""}));
   EXPECT_EQ(e.app.m_installedProducts[0].m_strInstallLocation,
             L"c:\\program files\\zenta technologies\\brevano suite\\gallery content\\");
+}
+
+// A setup program that cannot be deleted is told as still there, never as
+// deleted.
+TEST_F(Gallery, ASetupThatCannotBeDeletedIsToldAsSuch) {
+  e.m.machine().faults().Add(sim::FaultRule{"DeleteFile", kSetup, err::kSharingViolation, -1});
+  e.app.GalleryCleanup(0, true);
+  EXPECT_TRUE(e.m.Exists(kSetup));
+  EXPECT_EQ(e.Log(),
+            CrLf({"Gallery Setup",
+                  "Cannot delete file: C:\\Program Files\\ZENTA Technologies\\Brevano Suite\\gallery setup.exe", ""}));
 }
 
 TEST_F(Gallery, ListOnlyKeepsTheFileAndAValueWithoutTheManifestEmptiesTheLocation) {

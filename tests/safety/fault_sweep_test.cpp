@@ -26,66 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The error Windows really gives when the call fails, by call. A switch
-// without a default: a call added to the machine without its error here
-// does not compile.
-WinError ErrorFor(sim::FaultOp operation) {
-  using sim::FaultOp;
-  switch (operation) {
-    case FaultOp::kGetFileAttributes: return err::kAccessDenied;
-    case FaultOp::kSetFileAttributes: return err::kAccessDenied;
-    case FaultOp::kDeleteFile: return err::kSharingViolation;
-    case FaultOp::kRemoveDirectory: return err::kDirNotEmpty;
-    case FaultOp::kFindFirstFile: return err::kPathNotFound;
-    case FaultOp::kFindNextFile: return err::kAccessDenied;
-    case FaultOp::kMoveFileEx: return err::kAccessDenied;
-    case FaultOp::kCreateFile: return err::kSharingViolation;
-    case FaultOp::kGetFinalPathNameByHandle: return err::kAccessDenied;
-    case FaultOp::kRegOpenKey: return err::kAccessDenied;
-    case FaultOp::kRegCreateKey: return err::kAccessDenied;
-    case FaultOp::kRegQueryValue: return err::kMoreData;
-    case FaultOp::kRegSetValue: return err::kAccessDenied;
-    case FaultOp::kRegQueryInfoKey: return err::kAccessDenied;
-    case FaultOp::kRegEnumValue: return err::kMoreData;
-    case FaultOp::kRegEnumKey: return err::kAccessDenied;
-    case FaultOp::kRegDeleteValue: return err::kAccessDenied;
-    case FaultOp::kSHDeleteKey: return err::kAccessDenied;
-    case FaultOp::kMsiEnumProducts: return err::kBadConfiguration;
-    case FaultOp::kMsiGetProductInfo: return err::kUnknownProduct;
-    case FaultOp::kMsiEnumRelatedProducts: return err::kBadConfiguration;
-    case FaultOp::kCreateProcess: return err::kFileNotFound;
-    case FaultOp::kWaitForSingleObject: return kWaitTimeout;
-    case FaultOp::kGetExitCodeProcess: return err::kInvalidHandle;
-    case FaultOp::kEnumPrinters: return err::kAccessDenied;
-    case FaultOp::kEnumPorts: return err::kAccessDenied;
-    case FaultOp::kEnumMonitors: return err::kAccessDenied;
-    case FaultOp::kEnumPrinterDrivers: return err::kAccessDenied;
-    case FaultOp::kOpenPrinter: return err::kAccessDenied;
-    case FaultOp::kDeletePrinter: return err::kAccessDenied;
-    case FaultOp::kDeletePort: return err::kAccessDenied;
-    case FaultOp::kDeletePrinterDriver: return err::kPrinterDriverInUse;
-    case FaultOp::kDeleteMonitor: return err::kAccessDenied;
-    case FaultOp::kDeletePrintProcessor: return err::kAccessDenied;
-    case FaultOp::kGetPrinterDriverDirectory: return err::kInsufficientBuffer;
-    case FaultOp::kGetPrintProcessorDirectory: return err::kInsufficientBuffer;
-    case FaultOp::kOpenSCManager: return err::kAccessDenied;
-    case FaultOp::kOpenService: return err::kServiceDoesNotExist;
-    case FaultOp::kQueryServiceStatusEx: return err::kInvalidHandle;
-    case FaultOp::kStartService: return err::kServiceAlreadyRunning;
-    case FaultOp::kControlService: return err::kServiceCannotAcceptCtrl;
-    case FaultOp::kSHGetFolderPath: return err::kAccessDenied;
-    case FaultOp::kGetWindowsDirectory: return err::kAccessDenied;
-    case FaultOp::kGetSystemDirectory: return err::kAccessDenied;
-    case FaultOp::kGetCurrentDirectory: return err::kAccessDenied;
-    case FaultOp::kGetVersionEx: return err::kAccessDenied;
-    case FaultOp::kExpandEnvironmentStrings: return err::kNotEnoughMemory;
-    case FaultOp::kOpenProcessToken: return err::kAccessDenied;
-    case FaultOp::kAdjustTokenPrivileges: return err::kNotAllAssigned;
-    case FaultOp::kInitiateSystemShutdown: return err::kAccessDenied;
-  }
-  return err::kAccessDenied;
-}
-
 // Where a failure shows in the log, for the calls whose failure the log names.
 std::string ExpectedLogLine(sim::FaultOperation operation, WinError error, const std::wstring& target) {
   const std::string code = std::to_string(error);
@@ -224,7 +164,7 @@ TEST_P(FaultSweep, TheRunEndsLogsTheFailureAndChangesOnlyWhatItMay) {
   ASSERT_TRUE(machine);
   const MachineSnapshot before = MachineSnapshot::Take(*machine);
   const auto vendorCodes = VendorCodes(*machine);
-  const sim::FaultRule fault{call.operation, call.target, ErrorFor(call.operation.op()), 1};
+  const sim::FaultRule fault{call.operation, call.target, InfoOf(call.operation.op()).typicalFailure, 1};
   machine->faults().Add(fault);
   VEZEZERidivorOde app(machine->platform());
   app.InitInstance(std::wstring(L"ZENTACleanup.exe ") + call.arguments);

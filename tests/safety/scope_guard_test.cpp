@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "removal/removal_support.h"
-#include "platform/win_path.h"
+#include "safety/win_path.h"
 #include "safety/machine_snapshot.h"
 
 namespace zc::test {
@@ -238,6 +238,157 @@ TEST(ScopeGuard, TheSideBySideCleanUpNeverEntersALink) {
   EXPECT_EQ(r.log.find("My Documents\\a.dll"), std::string::npos) << r.log;
   EXPECT_EQ(r.log.find("evil_1.0\\a.dll"), std::string::npos) << r.log;
 }
+
+// Each destructive call of the guard holds its permit to what it covers: a
+// call outside it is a slip, refused with 5, and changes nothing.
+struct GuardCall {
+  const char* name;
+  std::function<WinError(ScopeGuard&, Engine&)> call;
+  std::wstring untouched;  // the file that must still be there
+};
+
+class GuardCalls : public testing::TestWithParam<GuardCall> {};
+
+const std::wstring kOther = L"C:\\Program Files\\Harbor Lane\\hl.dll";
+const std::wstring kQuilloExe = kQuilloFolder + L"\\Quillo.exe";
+const std::wstring kGuardLog = kQuilloFolder + L"\\Logs\\zc.log";
+
+TEST_P(GuardCalls, ACallOutsideItsPermitIsRefusedAsASlip) {
+  Engine e;
+  e.m.WriteFile(kOther, "harbor");
+  e.m.WriteFile(kQuilloExe, "MZ");
+  e.m.WriteFile(kGuardLog, "log");
+  SetSharedCount(e.m, kOther, 3);
+  ScopeGuard& guard = e.app.Guard();
+  guard.SetLogFile(kGuardLog);
+  SlipCatcher slips;
+  EXPECT_EQ(GetParam().call(guard, e), err::kAccessDenied);
+  EXPECT_EQ(slips.slips().size(), 1u);
+  EXPECT_EQ(guard.slips(), 1);
+  EXPECT_TRUE(e.m.Exists(GetParam().untouched));
+  EXPECT_EQ(SharedDllNames(e.m).size(), 1u);
+}
+
+ScopeGuard::Permit Tree(ScopeGuard& guard, const std::wstring& folder) {
+  auto permit = guard.PermitTree(folder);
+  EXPECT_TRUE(permit.has_value());
+  return permit.value_or(*guard.PermitTree(kQuilloFolder));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ScopeGuard, GuardCalls,
+    testing::Values(
+        GuardCall{"DeleteFileOutsideTheTree",
+                  [](ScopeGuard& g, Engine&) { return g.DeleteFile(Tree(g, kQuilloFolder), kOther); }, kOther},
+        GuardCall{"DeleteFileBelowAFilePermit",
+                  [](ScopeGuard& g, Engine&) { return g.DeleteFile(*g.PermitFile(kQuilloFolder), kQuilloExe); },
+                  kQuilloExe},
+        GuardCall{"DeleteFileOfTheOpenLog",
+                  [](ScopeGuard& g, Engine&) { return g.DeleteFile(Tree(g, kQuilloFolder), kGuardLog); }, kGuardLog},
+        GuardCall{"SetAttributesOfTheOpenLog",
+                  [](ScopeGuard& g, Engine&) {
+                    return g.SetAttributes(Tree(g, kQuilloFolder), kGuardLog, fileattr::kNormal);
+                  },
+                  kGuardLog},
+        GuardCall{"RemoveFolderOutsideTheTree",
+                  [](ScopeGuard& g, Engine&) {
+                    return g.RemoveFolder(Tree(g, kQuilloFolder), L"C:\\Program Files\\Harbor Lane");
+                  },
+                  kOther},
+        GuardCall{"DeleteAtRestartOutsideTheTree",
+                  [](ScopeGuard& g, Engine&) { return g.ScheduleDeleteAtReboot(Tree(g, kQuilloFolder), kOther); },
+                  kOther},
+        GuardCall{"SharedDllsValueOutsideItsFolder",
+                  [](ScopeGuard& g, Engine& e) {
+                    UniqueRegKey key(e.m.machine().registry());
+                    e.m.machine().registry().OpenKey(kHkeyLocalMachine, kSharedDlls, RegAccess::kAllAccess, key.put());
+                    return g.DeleteSharedDllsValue(e.m.machine().registry(), key.get(), kQuilloFolder, kOther);
+                  },
+                  kOther}),
+    [](const testing::TestParamInfo<GuardCall>& call) { return std::string(call.param.name); });
+
+// The guard's own judgement, asked directly: what it refuses whatever the
+// steps before it have checked, and what it still allows.
+struct Judgement {
+  const char* name;
+  enum Kind { kTree, kFile, kAssembly } kind;
+  std::wstring path;
+  bool permitted;
+  const char* failing = nullptr;  // a call that fails with 5 on `failingTarget`
+  std::wstring failingTarget = {};
+};
+
+class GuardJudgements : public testing::TestWithParam<Judgement> {};
+
+TEST_P(GuardJudgements, PermitsExactlyWhatIsTheVendors) {
+  ScenarioMachine m;
+  m.MakeFolder(L"C:\\WINDOWS\\system32\\drivers");
+  m.MakeFolder(L"C:\\Users\\Admin\\Documents");
+  m.WriteFile(L"C:\\Program Files\\ZENTA Technologies\\Quillo Software\\Quillo.exe", "MZ");
+  m.WriteFile(L"C:\\Program Files\\Harbor Lane\\hl.dll", "harbor");
+  m.WriteFile(L"C:\\Program Files\\readme.txt", "programs");
+  m.WriteFile(L"C:\\boot.ini", "boot");
+  m.WriteFile(L"C:\\Temp\\zc.log", "log");
+  m.WriteFile(L"C:\\WINDOWS\\winsxs\\x86_zentatech.quillo_1.0\\q.dll", "MZ");
+  m.WriteFile(L"C:\\WINDOWS\\winsxs\\x86_other.vendor_1.0\\o.dll", "MZ");
+  m.WriteFile(L"C:\\Users\\Admin\\Documents\\a.dll", "mine");
+  fs::create_directory_symlink(m.Host(L"C:\\Users\\Admin\\Documents"),
+                               m.Host(L"C:\\WINDOWS\\winsxs\\x86_zentatech.evil_1.0"));
+  VEZEZERidivorOde app(m.machine().platform());
+  ScopeGuard& guard = app.Guard();
+  guard.SetLogFile(L"C:\\Temp\\zc.log");
+  const Judgement& j = GetParam();
+  if (j.failing) m.machine().faults().Add(sim::FaultRule{j.failing, j.failingTarget, err::kAccessDenied, -1});
+  bool permitted = false;
+  switch (j.kind) {
+    case Judgement::kTree: permitted = guard.PermitTree(j.path).has_value(); break;
+    case Judgement::kFile: permitted = guard.PermitFile(j.path).has_value(); break;
+    case Judgement::kAssembly:
+      permitted = guard.PermitAssembly(j.path, L"C:\\WINDOWS\\winsxs", L"zentatech").has_value();
+      break;
+  }
+  EXPECT_EQ(permitted, j.permitted) << ToUtf8(j.path);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ScopeGuard, GuardJudgements,
+    testing::Values(
+        Judgement{"AFolderInsideTheSystemFolder", Judgement::kTree, L"C:\\WINDOWS\\system32\\drivers", false},
+        Judgement{"AMissingFolderInsideTheWindowsFolder", Judgement::kTree, L"C:\\WINDOWS\\ZENTA", false},
+        Judgement{"TheDrivesRoot", Judgement::kTree, L"C:\\", false},
+        Judgement{"AMissingDrivesRoot", Judgement::kTree, L"Q:\\", false},
+        Judgement{"TheProgramsFolder", Judgement::kTree, L"C:\\Program Files", false},
+        Judgement{"AProfile", Judgement::kTree, L"C:\\Users\\Admin", false},
+        Judgement{"AKnownFolder", Judgement::kTree, L"C:\\Users\\Admin\\Documents", false},
+        Judgement{"TheTmpFolder", Judgement::kTree, L"C:\\Temp", false},
+        Judgement{"TheCurrentDirectory", Judgement::kTree, L"C:\\Tools", false},
+        Judgement{"TheVendorsFolder", Judgement::kTree, L"C:\\Program Files\\ZENTA Technologies\\Quillo Software",
+                  true},
+        Judgement{"AFolderInsideTheTmpFolder", Judgement::kTree, L"C:\\Temp\\ZENTA", true},
+        Judgement{"AFileInsideTheWindowsFolder", Judgement::kFile, L"C:\\WINDOWS\\system32\\drivers\\x.sys", false},
+        Judgement{"AFileInTheDrivesRoot", Judgement::kFile, L"C:\\boot.ini", false},
+        Judgement{"AFileDirectlyInTheProgramsFolder", Judgement::kFile, L"C:\\Program Files\\readme.txt", false},
+        Judgement{"TheOpenLog", Judgement::kFile, L"C:\\Temp\\zc.log", false},
+        Judgement{"TheOpenLogSpelledInOtherCase", Judgement::kFile, L"c:\\TEMP\\ZC.LOG", false},
+        Judgement{"AVendorFile", Judgement::kFile,
+                  L"C:\\Program Files\\ZENTA Technologies\\Quillo Software\\Quillo.exe", true},
+        Judgement{"AVendorFolderThatCannotBeResolved", Judgement::kTree, kQuilloFolder, false,
+                  "GetFinalPathNameByHandle", kQuilloFolder},
+        Judgement{"AMissingFolderBelowOneThatCannotBeResolved", Judgement::kTree, kQuilloFolder + L"\\Missing", false,
+                  "GetFinalPathNameByHandle", kQuilloFolder},
+        Judgement{"AVendorFolderWhoseAttributesCannotBeRead", Judgement::kTree, kQuilloFolder, false,
+                  "GetFileAttributes", kQuilloFolder},
+        Judgement{"TheVendorsAssembly", Judgement::kAssembly, L"C:\\WINDOWS\\winsxs\\x86_zentatech.quillo_1.0\\q.dll",
+                  true},
+        Judgement{"AnotherVendorsAssembly", Judgement::kAssembly, L"C:\\WINDOWS\\winsxs\\x86_other.vendor_1.0\\o.dll",
+                  false},
+        Judgement{"AnAssemblyThroughALink", Judgement::kAssembly, L"C:\\WINDOWS\\winsxs\\x86_zentatech.evil_1.0\\a.dll",
+                  false},
+        Judgement{"AnAssemblyOutsideTheStore", Judgement::kAssembly, L"C:\\WINDOWS\\x86_zentatech.quillo_1.0\\q.dll",
+                  false},
+        Judgement{"AFileOutsideEveryProtectedFolder", Judgement::kFile, L"C:\\Program Files\\Harbor Lane\\hl.dll",
+                  true}),
+    [](const testing::TestParamInfo<Judgement>& judgement) { return std::string(judgement.param.name); });
 
 }  // namespace
 }  // namespace zc::test

@@ -4,7 +4,7 @@
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
-#include "platform/dry_run_view.h"
+#include "safety/dry_run_view.h"
 #include "removal/removal_support.h"
 #include "safety/machine_snapshot.h"
 

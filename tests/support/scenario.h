@@ -8,7 +8,7 @@
 
 #include "app/application.h"
 #include "platform/sim/machine.h"
-#include "platform/slips.h"
+#include "safety/slips.h"
 #include "platform/text.h"
 
 namespace zc::test {

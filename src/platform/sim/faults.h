@@ -11,64 +11,13 @@
 #include <vector>
 
 #include "platform/win_error.h"
+#include "platform/windows_calls.h"
 
 namespace zc::sim {
 
-// Every call of the simulated machine that can be made to fail, by the
-// Windows call it stands for. A switch over it (the fault sweep's table of
-// realistic errors) is checked for completeness by the compiler.
-enum class FaultOp {
-  kGetFileAttributes,
-  kSetFileAttributes,
-  kDeleteFile,
-  kRemoveDirectory,
-  kFindFirstFile,
-  kFindNextFile,
-  kMoveFileEx,
-  kCreateFile,
-  kGetFinalPathNameByHandle,
-  kRegOpenKey,
-  kRegCreateKey,
-  kRegQueryValue,
-  kRegSetValue,
-  kRegQueryInfoKey,
-  kRegEnumValue,
-  kRegEnumKey,
-  kRegDeleteValue,
-  kSHDeleteKey,
-  kMsiEnumProducts,
-  kMsiGetProductInfo,
-  kMsiEnumRelatedProducts,
-  kCreateProcess,
-  kWaitForSingleObject,
-  kGetExitCodeProcess,
-  kEnumPrinters,
-  kEnumPorts,
-  kEnumMonitors,
-  kEnumPrinterDrivers,
-  kOpenPrinter,
-  kDeletePrinter,
-  kDeletePort,
-  kDeletePrinterDriver,
-  kDeleteMonitor,
-  kDeletePrintProcessor,
-  kGetPrinterDriverDirectory,
-  kGetPrintProcessorDirectory,
-  kOpenSCManager,
-  kOpenService,
-  kQueryServiceStatusEx,
-  kStartService,
-  kControlService,
-  kSHGetFolderPath,
-  kGetWindowsDirectory,
-  kGetSystemDirectory,
-  kGetCurrentDirectory,
-  kGetVersionEx,
-  kExpandEnvironmentStrings,
-  kOpenProcessToken,
-  kAdjustTokenPrivileges,
-  kInitiateSystemShutdown,
-};
+// Every call of the simulated machine that can be made to fail: the Windows
+// calls of platform/windows_calls.h.
+using FaultOp = WindowsCall;
 
 // The Windows call's name ("DeleteFile"), and back.
 std::string_view FaultOpName(FaultOp op);

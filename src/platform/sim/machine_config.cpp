@@ -9,7 +9,7 @@
 #include "platform/sim/host_file.h"
 #include "platform/sim/machine_path.h"
 #include "platform/text.h"
-#include "platform/win_path.h"
+#include "safety/win_path.h"
 
 namespace zc::sim {
 

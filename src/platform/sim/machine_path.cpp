@@ -2,7 +2,7 @@
 
 #include "platform/text.h"
 #include "platform/win_error.h"
-#include "platform/win_path.h"
+#include "safety/win_path.h"
 
 namespace zc::sim {
 

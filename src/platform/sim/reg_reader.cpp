@@ -236,56 +236,16 @@ void TextStream::DecodeUtf16() {
 }
 
 void TextStream::DecodeUtf8() {
-  // The rules of FromUtf8: malformed, overlong and surrogate forms give
-  // U+FFFD, so no separator or quote can hide in them.
-  static constexpr std::uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
   while (size_ < chars_.size() && rawPos_ < rawLen_) {
-    const std::uint8_t* p = raw_.data() + rawPos_;
-    const std::size_t left = rawLen_ - rawPos_;
-    const std::uint8_t b = p[0];
-    std::uint32_t c = 0;
-    std::size_t extra = 0;
-    if (b < 0x80) {
-      if (!Emit(b)) return;
-      ++rawPos_;
-      continue;
-    }
-    if ((b & 0xE0) == 0xC0) {
-      c = b & 0x1Fu;
-      extra = 1;
-    } else if ((b & 0xF0) == 0xE0) {
-      c = b & 0x0Fu;
-      extra = 2;
-    } else if ((b & 0xF8) == 0xF0) {
-      c = b & 0x07u;
-      extra = 3;
-    } else {
-      Emit(0xFFFD);
-      ++rawPos_;
-      continue;
-    }
-    if (left <= extra) {
-      if (!eof_) break;  // the rest comes with the next chunk
-      Emit(0xFFFD);      // cut short by the end of the file
+    const Utf8Char ch = DecodeUtf8Char(raw_.data() + rawPos_, rawLen_ - rawPos_);
+    if (ch.length == 0) {
+      if (!eof_) break;    // the rest comes with the next chunk
+      Emit(ch.codePoint);  // cut short by the end of the file
       rawPos_ = rawLen_;
       break;
     }
-    bool ok = true;
-    for (std::size_t k = 1; k <= extra; ++k) {
-      if ((p[k] & 0xC0) != 0x80) {
-        ok = false;
-        break;
-      }
-      c = (c << 6) | (p[k] & 0x3Fu);
-    }
-    if (ok && (c < kSmallest[extra] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)) ok = false;
-    if (!ok) {
-      Emit(0xFFFD);
-      ++rawPos_;
-      continue;
-    }
-    Emit(c);
-    rawPos_ += extra + 1;
+    if (!Emit(ch.codePoint)) return;
+    rawPos_ += ch.length;
   }
 }
 

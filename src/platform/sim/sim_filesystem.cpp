@@ -14,7 +14,7 @@
 
 #include "platform/sim/short_names.h"
 #include "platform/text.h"
-#include "platform/win_path.h"
+#include "safety/win_path.h"
 
 namespace fs = std::filesystem;
 
@@ -23,9 +23,6 @@ namespace zc::sim {
 namespace {
 
 constexpr std::size_t kMaxPath = 260;
-// What a walk begun in a cached folder returns when a name is missing: the
-// cache may be stale, so the caller walks again from the drive root.
-constexpr WinError kStaleCache = 0xFFFFFFFFu;
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
@@ -264,10 +261,9 @@ WinError SimFileSystem::Resolve(std::wstring_view rawPath, Resolved* out, bool a
       from.host = cached->host;
       from.windows.reserve(cached->windows.size() + rest);
       from.windows = cached->windows;
-      const WinError e = Walk(plan, k, std::move(from), true, out);
-      if (e != kStaleCache) {
+      if (const std::optional<WinError> e = Walk(plan, k, std::move(from), true, out)) {
         out->key = std::move(key);
-        return e;
+        return *e;
       }
       // A name is missing: the folder may have changed behind our back.
       // Forget everything and walk from the drive root.
@@ -290,12 +286,14 @@ WinError SimFileSystem::Resolve(std::wstring_view rawPath, Resolved* out, bool a
   }
   if (S_ISDIR(root.mode))
     root.fd = folders_.Remember(std::wstring_view(key).substr(0, ends[0]), root.host, windows, -1, {});
-  const WinError e = Walk(plan, 0, std::move(root), false, out);
+  // From the drive root the walk always knows its answer.
+  const WinError e = Walk(plan, 0, std::move(root), false, out).value_or(err::kPathNotFound);
   out->key = std::move(key);
   return e;
 }
 
-WinError SimFileSystem::Walk(const WalkPlan& plan, std::size_t first, WalkState at, bool fromCache, Resolved* out) {
+std::optional<WinError> SimFileSystem::Walk(const WalkPlan& plan, std::size_t first, WalkState at, bool fromCache,
+                                            Resolved* out) {
   const auto& parts = plan.parts;
   bool missingFolder = false;
   bool throughLink = false;
@@ -356,7 +354,7 @@ WinError SimFileSystem::Walk(const WalkPlan& plan, std::size_t first, WalkState 
         }
       }
     }
-    if (!found && fromCache) return kStaleCache;
+    if (!found && fromCache) return std::nullopt;
     const int folderFd = at.fd;
     at.host += '/';
     at.host += leaf;

@@ -109,8 +109,9 @@ class SimFileSystem : public FileSystem {
     bool allowMissingFolders;
   };
   // Walks parts[first..] from `at`. Begun in a cached folder, a missing
-  // name returns kStaleCache instead of an error.
-  WinError Walk(const WalkPlan& plan, std::size_t first, WalkState at, bool fromCache, Resolved* out);
+  // name gives no answer (nullopt): the cache may be stale, and the caller
+  // walks again from the drive root.
+  std::optional<WinError> Walk(const WalkPlan& plan, std::size_t first, WalkState at, bool fromCache, Resolved* out);
   // Removes the entry: relative to its cached folder when there is one.
   int UnlinkResolved(const Resolved& r, bool folder) const;
   std::unique_ptr<OutputFile> OpenOutput(std::wstring_view path, bool append, WinError* error);

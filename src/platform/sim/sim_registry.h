@@ -44,7 +44,6 @@ class SimRegistry : public Registry {
   SimRegistry(const SimRegistry&) = delete;
   SimRegistry& operator=(const SimRegistry&) = delete;
 
-  void SetFaultPlan(FaultPlan* faults) { faults_ = faults; }
   bool wow64_32bitView() const { return wow64_; }
   std::size_t OpenHandleCount() const { return handles_.size() - free_.size(); }
 

@@ -7,6 +7,7 @@
 #include "platform/registry.h"
 #include "platform/services.h"
 #include "platform/text.h"
+#include "safety/win_path.h"
 
 namespace zc::volume {
 
@@ -95,7 +96,7 @@ class FactReader {
               const std::string& fallbackWhy = "default") {
     if (auto text = Text(reg_, key, name)) {
       const std::wstring folder = TrimFolder(Expand(*text, Values()));
-      if (IsFullyQualifiedPath(folder)) return {folder, Source(key, name)};
+      if (winpath::IsFullyQualified(folder)) return {folder, Source(key, name)};
       return {fallback, fallbackWhy + ": " + Source(key, name) + " is not a full path"};
     }
     return {fallback, fallbackWhy + ": no " + Source(key, name)};

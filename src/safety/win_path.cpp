@@ -1,4 +1,4 @@
-#include "platform/win_path.h"
+#include "safety/win_path.h"
 
 #include "platform/text.h"
 
@@ -307,6 +307,10 @@ std::wstring Join(std::wstring_view folder, std::wstring_view name) {
 bool IsRoot(std::wstring_view path) {
   const std::size_t root = RootLength(path);
   return root > 0 && path.size() <= root;
+}
+
+bool IsFullyQualified(std::wstring_view path) {
+  return path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == L':' && IsSeparator(path[2]);
 }
 
 }  // namespace zc::winpath

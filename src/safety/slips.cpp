@@ -1,4 +1,4 @@
-#include "platform/slips.h"
+#include "safety/slips.h"
 
 #include <utility>
 

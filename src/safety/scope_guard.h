@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/protected_folders.h"
+#include "safety/protected_folders.h"
 #include "platform/filesystem.h"
 #include "platform/registry.h"
 
@@ -39,45 +39,45 @@ class ScopeGuard {
     bool logBelow_ = false;  // the open log file lies below a tree
   };
 
-  explicit ScopeGuard(FileSystem& fs) : fs_(fs) {}
-
-  // The protected set, and the current directory that relative paths are
-  // completed from. Each folder is kept in every form it resolves to.
-  void SetProtected(const ProtectedFolders& folders, std::wstring currentDirectory);
+  // A guard exists only with its protected set, and the current directory
+  // that relative paths are completed from. Each folder is kept in every
+  // form it resolves to, and at least as spelled once normalised.
+  ScopeGuard(FileSystem& fs, const ProtectedFolders& folders, std::wstring currentDirectory);
   // The open log file, resolved now; it is never deleted.
   void SetLogFile(std::wstring_view path);
 
   // Judges a folder that a step is about to remove or list, with everything
   // below it; a path that does not exist is judged by what it would be.
-  std::optional<Permit> PermitTree(std::wstring_view folder);
+  [[nodiscard]] std::optional<Permit> PermitTree(std::wstring_view folder);
   // Judges one file (a missing one too): never inside the Windows or system
   // folders, never the log, never directly in a protected folder.
-  std::optional<Permit> PermitFile(std::wstring_view file);
+  [[nodiscard]] std::optional<Permit> PermitFile(std::wstring_view file);
   // Judges an entry of the side-by-side store `storeFolder` (the Windows
   // folder's winsxs, or its Manifests or Policies folder): only below it,
   // through no link, under a name of the store that holds `vendorPattern`.
-  std::optional<Permit> PermitAssembly(std::wstring_view path, std::wstring_view storeFolder,
-                                       std::wstring_view vendorPattern);
+  [[nodiscard]] std::optional<Permit> PermitAssembly(std::wstring_view path, std::wstring_view storeFolder,
+                                                     std::wstring_view vendorPattern);
   // Judges the folder whose SharedDlls values a step is about to list or
   // delete, whether or not it exists.
-  bool PermitsSharedDllsFolder(std::wstring_view folder);
+  [[nodiscard]] bool PermitsSharedDllsFolder(std::wstring_view folder);
   // Judges one SharedDlls value name (a file's path) before it is listed or
   // deleted: it must lie below `folder` once normalised, and be a file the
   // tool may remove.
-  bool PermitsSharedDllsValue(std::wstring_view folder, std::wstring_view valueName);
+  [[nodiscard]] bool PermitsSharedDllsValue(std::wstring_view folder, std::wstring_view valueName);
 
   // An entry met in a walk below a tree that is passed over: the open log.
-  bool PassesOver(const Permit& tree, std::wstring_view path) const;
+  [[nodiscard]] bool PassesOver(const Permit& tree, std::wstring_view path) const;
 
   // The destructive calls. Each checks that its permit covers `path` (the
   // path itself, or below a tree's path) and refuses with 5
   // (ERROR_ACCESS_DENIED) a path it does not cover: such a call is a slip
   // of the caller's, counted in slips().
-  WinError DeleteFile(const Permit& permit, std::wstring_view path);
-  WinError RemoveFolder(const Permit& permit, std::wstring_view path);
-  WinError SetAttributes(const Permit& permit, std::wstring_view path, std::uint32_t attributes);
-  WinError ScheduleDeleteAtReboot(const Permit& permit, std::wstring_view path);
-  WinError DeleteSharedDllsValue(Registry& registry, HKey key, std::wstring_view folder, std::wstring_view name);
+  [[nodiscard]] WinError DeleteFile(const Permit& permit, std::wstring_view path);
+  [[nodiscard]] WinError RemoveFolder(const Permit& permit, std::wstring_view path);
+  [[nodiscard]] WinError SetAttributes(const Permit& permit, std::wstring_view path, std::uint32_t attributes);
+  [[nodiscard]] WinError ScheduleDeleteAtReboot(const Permit& permit, std::wstring_view path);
+  [[nodiscard]] WinError DeleteSharedDllsValue(Registry& registry, HKey key, std::wstring_view folder,
+                                               std::wstring_view name);
 
   // Destructive calls refused because no permit covered them.
   int slips() const { return slips_; }

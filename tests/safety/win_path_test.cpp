@@ -1,6 +1,6 @@
 // Windows paths as Windows reads them: the module the scope guard, the
 // simulated file system and the side-file readers share.
-#include "platform/win_path.h"
+#include "safety/win_path.h"
 
 #include <gtest/gtest.h>
 
@@ -109,3 +109,16 @@ TEST(WinPath, ParentsAndNamesOfDriveAndNetworkPaths) {
 
 }  // namespace
 }  // namespace zc::winpath
+
+namespace zc {
+namespace {
+
+TEST(Paths, OnlyDriveRootedPathsAreFullyQualified) {
+  for (const wchar_t* yes : {L"C:\\", L"c:\\x", L"Z:/y"}) EXPECT_TRUE(winpath::IsFullyQualified(yes)) << yes;
+  for (const wchar_t* no : {L"", L".", L"..\\Tools", L"C:", L"C:x", L"\\", L"\\x", L"\\\\server\\share", L"1:\\x"}) {
+    EXPECT_FALSE(winpath::IsFullyQualified(no)) << no;
+  }
+}
+
+}  // namespace
+}  // namespace zc

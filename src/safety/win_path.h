@@ -82,4 +82,9 @@ std::wstring Join(std::wstring_view folder, std::wstring_view name);
 // Whether `path` is the root of a drive or a share.
 bool IsRoot(std::wstring_view path);
 
+// "X:\..." and nothing else: not relative, not drive-relative ("C:x"),
+// not a network path. A relative path means whatever folder a program
+// happens to run in, never a product's folder.
+bool IsFullyQualified(std::wstring_view path);
+
 }  // namespace zc::winpath

@@ -1,8 +1,8 @@
-#include "removal/scope_guard.h"
+#include "safety/scope_guard.h"
 
-#include "platform/slips.h"
+#include "safety/slips.h"
 #include "platform/text.h"
-#include "platform/win_path.h"
+#include "safety/win_path.h"
 
 namespace zc {
 
@@ -30,10 +30,8 @@ bool CleanBelow(std::wstring_view path, std::size_t prefixLength) {
 
 }  // namespace
 
-void ScopeGuard::SetProtected(const ProtectedFolders& folders, std::wstring currentDirectory) {
-  currentDirectory_ = std::move(currentDirectory);
-  withContents_.clear();
-  itself_.clear();
+ScopeGuard::ScopeGuard(FileSystem& fs, const ProtectedFolders& folders, std::wstring currentDirectory)
+    : fs_(fs), currentDirectory_(std::move(currentDirectory)) {
   auto add = [this](const std::wstring& folder, std::vector<std::wstring>* into) {
     if (folder.empty()) return;
     const Resolution r = Resolve(folder);

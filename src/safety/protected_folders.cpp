@@ -1,8 +1,8 @@
 // The folders that no removal step may take, as the machine names them.
-#include "catalogue/protected_folders.h"
+#include "safety/protected_folders.h"
 
 #include "platform/text.h"
-#include "platform/win_path.h"
+#include "safety/win_path.h"
 #include "system/uninstaller_base.h"
 
 namespace zc {

@@ -42,16 +42,3 @@ TEST(CaseRules, LowerCasingTouchesOnlyAsciiAndComparisonIgnoresCase) {
 
 }  // namespace
 }  // namespace zc
-
-namespace zc {
-namespace {
-
-TEST(Paths, OnlyDriveRootedPathsAreFullyQualified) {
-  for (const wchar_t* yes : {L"C:\\", L"c:\\x", L"Z:/y"}) EXPECT_TRUE(IsFullyQualifiedPath(yes)) << yes;
-  for (const wchar_t* no : {L"", L".", L"..\\Tools", L"C:", L"C:x", L"\\", L"\\x", L"\\\\server\\share", L"1:\\x"}) {
-    EXPECT_FALSE(IsFullyQualifiedPath(no)) << no;
-  }
-}
-
-}  // namespace
-}  // namespace zc

@@ -150,7 +150,8 @@ MUTANTS = [
            "the current directory not protected"),
     Mutant(SET, "      for (const wchar_t* known : kKnownFolderNames) Itself(winpath::Join(profile, known));", "",
            "a profile's known folders not protected"),
-    Mutant(SET, "    WithContents(windows + L\"\\\\SysWOW64\");", "", "the 32-bit system folder not protected"),
+    Mutant(SET, "    for (const auto& image : RegisteredProfiles()) profiles.push_back(image);", "",
+           "a profile registered outside the profiles root not protected"),
     # The dry-run view: one kind of change let through.
     Mutant(VIEW, "    if (view_.active()) return view_.Refuse(NameOf(WindowsCall::k##Call), Target); \\",
            "    if (view_.active() && WindowsCall::k##Call != WindowsCall::kDeleteFile) \\\n"

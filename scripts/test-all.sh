@@ -42,7 +42,8 @@ count_lint() { sed -nE 's/^lint: ([0-9]+) files clean$/\1/p'; }
 count_demo() { sed -nE 's/^demo: ([0-9]+) passed, 0 failed$/\1/p'; }
 
 # What a newcomer must see from scripts/demo.sh: the log from its start line
-# to its closing line, every product of the demo machine found, exit 0.
+# to its closing line, every product of the demo machine found, exit 0; and
+# that further arguments reach the tool.
 demo_products=("ZENTA Brevano Suite 3.0" "ZENTA Convexa PE 1.0" "ZENTA Platform 2.0" "Quillo Software 10.8"
   "ZENTA Quorix 4.5" "ZENTA Vexil 1.5" "ZENTA Common Files 11.2" "Product Drivers 10.8"
   "ZENTA Tavlo Software 9.7" "ZENTA Convexa 3.1 SP1")
@@ -74,6 +75,16 @@ check_demo() {
     demo_expect demo_shows "*** Silent ZENTA Cleanup Tool Dry run for all ZENTA Products installed"
     demo_expect demo_shows "**** Exiting the ZENTA Cleanup Tool Application *****"
   done
+  # Further arguments reach the tool: one it does not know refuses the run,
+  # and the demo exits with the program's status for it (7).
+  demo_args="-x"
+  set +e
+  demo_shown=$(bash "$ZC_ROOT/scripts/demo.sh" -x 2>&1)
+  status=$?
+  set -e
+  printf '%s\n' "$demo_shown"
+  demo_expect test "$status" -eq 7
+  demo_expect demo_shows "Unknown command line option: -x"
   echo "demo: $demo_passed passed, $demo_failed failed"
   [[ $demo_failed -eq 0 ]]
 }

@@ -80,8 +80,8 @@ void PrintUsage(std::FILE* out) {
                "Exit status: 0 completed, 1 refused by a dependency rule, 2 machine refused or bad usage,\n"
                "3 an uninstall failed (1603), 4 another installation in progress (1618), 5 restart initiated\n"
                "(1641), 6 restart required (3010), 7 unknown option (1639). When the tool ran, stderr names\n"
-               "its log as 'zentacleanup: log: PATH'; the last line on stderr is 'exit status: N' with\n"
-               "the tool's own status N.\n");
+               "its log as 'zentacleanup: log: PATH' (or says 'zentacleanup: no log was written'); the\n"
+               "last line on stderr is 'exit status: N' with the tool's own status N.\n");
 }
 
 std::string LowerAscii(std::string_view text) {
@@ -370,16 +370,21 @@ int main(int argc, char** argv) {
   app.InitInstance(commandLine);
   const int toolStatus = app.ExitStatus();
 
-  if (!readOnly && !machine->Save(&error)) {
-    std::fprintf(stderr, "zentacleanup: the machine could not be written back: %s\n", error.c_str());
-    return Exit(kRefused, toolStatus);
+  // The log is named whatever happens next, and only a log that exists.
+  std::error_code ec;
+  const auto logHost = app.LogPath().empty() ? std::filesystem::path() : machine->fs().HostPath(app.LogPath());
+  if (!logHost.empty() && std::filesystem::is_regular_file(logHost, ec)) {
+    std::fprintf(stderr, "zentacleanup: log: %s\n", logHost.string().c_str());
+  } else {
+    std::fprintf(stderr, "zentacleanup: no log was written\n");
   }
   for (const auto& problem : ui.problems()) std::fprintf(stderr, "zentacleanup: %s\n", problem.c_str());
   if (machine->power().restartRequested()) {
     std::fprintf(stderr, "zentacleanup: the machine was asked to restart\n");
   }
-  const auto logHost = machine->fs().HostPath(app.LogPath());
-  std::fprintf(stderr, "zentacleanup: log: %s\n",
-               logHost.empty() ? zc::ToUtf8(app.LogPath()).c_str() : logHost.string().c_str());
+  if (!readOnly && !machine->Save(&error)) {
+    std::fprintf(stderr, "zentacleanup: the machine could not be written back: %s\n", error.c_str());
+    return Exit(kRefused, toolStatus);
+  }
   return Exit(ProgramStatus(toolStatus), toolStatus);
 }

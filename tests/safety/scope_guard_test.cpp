@@ -328,15 +328,20 @@ TEST_P(GuardJudgements, PermitsExactlyWhatIsTheVendors) {
   m.WriteFile(L"C:\\Program Files\\Harbor Lane\\hl.dll", "harbor");
   m.WriteFile(L"C:\\Program Files\\readme.txt", "programs");
   m.WriteFile(L"C:\\boot.ini", "boot");
-  m.WriteFile(L"C:\\Temp\\zc.log", "log");
+  m.WriteFile(kGuardLog, "log");
   m.WriteFile(L"C:\\WINDOWS\\winsxs\\x86_zentatech.quillo_1.0\\q.dll", "MZ");
   m.WriteFile(L"C:\\WINDOWS\\winsxs\\x86_other.vendor_1.0\\o.dll", "MZ");
   m.WriteFile(L"C:\\Users\\Admin\\Documents\\a.dll", "mine");
+  // A profile that only the registry knows of, outside the profiles root.
+  m.MakeFolder(L"C:\\Home\\Bob\\Documents");
+  sim::WriteText(m.machine().nativeRegistry(), kHkeyLocalMachine,
+                 L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\S-1-5-21-7-7-7-1002",
+                 L"ProfileImagePath", L"C:\\Home\\Bob");
   fs::create_directory_symlink(m.Host(L"C:\\Users\\Admin\\Documents"),
                                m.Host(L"C:\\WINDOWS\\winsxs\\x86_zentatech.evil_1.0"));
   VEZEZERidivorOde app(m.machine().platform());
   ScopeGuard& guard = app.Guard();
-  guard.SetLogFile(L"C:\\Temp\\zc.log");
+  guard.SetLogFile(kGuardLog);
   const Judgement& j = GetParam();
   if (j.failing) m.machine().faults().Add(sim::FaultRule{j.failing, j.failingTarget, err::kAccessDenied, -1});
   bool permitted = false;
@@ -361,6 +366,8 @@ INSTANTIATE_TEST_SUITE_P(
         Judgement{"AProfile", Judgement::kTree, L"C:\\Users\\Admin", false},
         Judgement{"AKnownFolder", Judgement::kTree, L"C:\\Users\\Admin\\Documents", false},
         Judgement{"TheTmpFolder", Judgement::kTree, L"C:\\Temp", false},
+        Judgement{"ARegisteredProfileOutsideTheProfilesRoot", Judgement::kTree, L"C:\\Home\\Bob", false},
+        Judgement{"ItsKnownFolder", Judgement::kTree, L"C:\\Home\\Bob\\Documents", false},
         Judgement{"TheCurrentDirectory", Judgement::kTree, L"C:\\Tools", false},
         Judgement{"TheVendorsFolder", Judgement::kTree, L"C:\\Program Files\\ZENTA Technologies\\Quillo Software",
                   true},
@@ -368,8 +375,9 @@ INSTANTIATE_TEST_SUITE_P(
         Judgement{"AFileInsideTheWindowsFolder", Judgement::kFile, L"C:\\WINDOWS\\system32\\drivers\\x.sys", false},
         Judgement{"AFileInTheDrivesRoot", Judgement::kFile, L"C:\\boot.ini", false},
         Judgement{"AFileDirectlyInTheProgramsFolder", Judgement::kFile, L"C:\\Program Files\\readme.txt", false},
-        Judgement{"TheOpenLog", Judgement::kFile, L"C:\\Temp\\zc.log", false},
-        Judgement{"TheOpenLogSpelledInOtherCase", Judgement::kFile, L"c:\\TEMP\\ZC.LOG", false},
+        Judgement{"TheOpenLog", Judgement::kFile, kGuardLog, false},
+        Judgement{"TheOpenLogSpelledInOtherCase", Judgement::kFile,
+                  L"c:\\program files\\zenta technologies\\QUILLO SOFTWARE\\logs\\ZC.LOG", false},
         Judgement{"AVendorFile", Judgement::kFile,
                   L"C:\\Program Files\\ZENTA Technologies\\Quillo Software\\Quillo.exe", true},
         Judgement{"AVendorFolderThatCannotBeResolved", Judgement::kTree, kQuilloFolder, false,
@@ -386,6 +394,8 @@ INSTANTIATE_TEST_SUITE_P(
                   false},
         Judgement{"AnAssemblyOutsideTheStore", Judgement::kAssembly, L"C:\\WINDOWS\\x86_zentatech.quillo_1.0\\q.dll",
                   false},
+        Judgement{"AnAssemblyInAFolderSpelledLikeTheStore", Judgement::kAssembly,
+                  L"C:\\WINDOWS\\winsxx\\x86_zentatech.quillo_1.0\\q.dll", false},
         Judgement{"AFileOutsideEveryProtectedFolder", Judgement::kFile, L"C:\\Program Files\\Harbor Lane\\hl.dll",
                   true}),
     [](const testing::TestParamInfo<Judgement>& judgement) { return std::string(judgement.param.name); });

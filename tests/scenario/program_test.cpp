@@ -132,6 +132,16 @@ std::filesystem::path DemoCopy(const TempDir& dir, const std::string& extraIni =
   return machine;
 }
 
+// A log that could not be made is not named: the line says there is none.
+TEST(Program, ARunThatCouldWriteNoLogSaysSo) {
+  TempDir dir;
+  const auto machine = DemoCopy(dir, "[faults]\nCreateFile = 5\n");
+  const auto run = RunProgram("--machine " + machine.string() + " -all -dryrun");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(NamedLog(run.out), "") << run.out;
+  EXPECT_TRUE(run.out.ends_with("zentacleanup: no log was written\nexit status: 0\n")) << run.out;
+}
+
 // The tool's status reaches scripts as a small number of its own, and the
 // last line on stderr names the tool's own status.
 TEST(Program, EachToolStatusHasItsOwnExitStatus) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -93,6 +95,23 @@ TEST(MachineConfig, ReadsEverySetting) {
   EXPECT_EQ(WriteMachineConfig(again), WriteMachineConfig(c));
   EXPECT_EQ(again.services[L"spooler"].stopPendingPolls, -1);
   EXPECT_EQ(again.faults[0].remaining, 2);
+}
+
+// The README's example is a machine.ini as written, and reads as it says.
+TEST(MachineConfig, TheReadmesExampleIsAcceptedAsWritten) {
+  std::ifstream in(std::filesystem::path(ZC_SOURCE_DIR) / "README.md");
+  const std::string readme((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const auto start = readme.find("```ini\n");
+  ASSERT_NE(start, std::string::npos);
+  const auto end = readme.find("```\n", start + 7);
+  MachineConfig c;
+  ConfigError error;
+  ASSERT_TRUE(ParseMachineConfig(readme.substr(start + 7, end - start - 7), "README.md", &c, &error))
+      << error.ToString();
+  EXPECT_EQ(c.bits, 64);
+  EXPECT_EQ(c.currentDirectory, L"C:\\Tools");
+  EXPECT_TRUE(c.shutdownPrivilege);
+  EXPECT_EQ(c.environment, (std::vector<std::pair<std::wstring, std::wstring>>{{L"TMP", L"C:\\Temp"}}));
 }
 
 TEST(MachineConfig, DefaultsFollowBitnessAndTheWindowsFolder) {

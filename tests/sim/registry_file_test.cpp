@@ -282,6 +282,18 @@ TEST(RegFileRead, MalformedFilesAreRefusedWithFileAndLineAndChangeNothing) {
       {"Windows Registry Editor Version 5.00\n[HKLM\\A]\n\"v\"=hex:123\n", 3, "more than two digits"},
       {"Windows Registry Editor Version 5.00\n[HKLM\\A]\n\"v\"=hex(xyz):01\n", 3, "bad value type"},
       {"Windows Registry Editor Version 5.00\n[HKLM\\A]\n\"v\"=hex:01,\\", 3, "ends inside"},
+      {"Windows Registry Editor Version 5.00\n[HKLM\\A]\n\"v\"=hex:01,\\\n  \t", 4, "ends inside"},
+      // Continuations regedit imports no value from.
+      {"Windows Registry Editor Version 5.00\n[HKLM\\A]\n\"v\"=hex(7):4c,69,6e,65,20\\\n,63,00,00\n", 3,
+       "must follow a ','"},
+      {"REGEDIT4\n[HKLM\\A]\n\"v\"=hex(2):25,50 \\\n  ,41,00\n", 3, "must follow a ','"},
+      {"Windows Registry Editor Version 5.00\n[HKLM\\A]\n\"v\"=hex(2):4c,69,\\\n\n\"w\"=\"x\"\n", 4, "empty line"},
+      {"Windows Registry Editor Version 5.00\r\n[HKLM\\A]\r\n\"v\"=hex:11,\\\r\n  \r\n  22\r\n", 4, "empty line"},
+      {"Windows Registry Editor Version 5.00\n[HKLM\\A]\n\"v\"=hex:11,22,\\\n\\\n  33\n", 4, "only '\\'"},
+      {"Windows Registry Editor Version 5.00\n[HKLM\\A]\n\"v\"=hex:11,\\\n  22,\\\n  \\ \n  33\n", 5, "only '\\'"},
+      // \0 in a quoted text, in data and in a name.
+      {"Windows Registry Editor Version 5.00\n[HKLM\\A]\n\"v\"=\"one\ntwo\\0\"\n", 4, "\\0 in a quoted text"},
+      {"Windows Registry Editor Version 5.00\n[HKLM\\A]\n\"v\\0\"=dword:1\n", 3, "\\0 in a quoted text"},
       {"Windows Registry Editor Version 5.00\n[HKLM\\A]\n\"v\"=str:\"x\"\n", 3, "unrecognised value data"},
       {"Windows Registry Editor Version 5.00\n[HKLM\\A]\nv=\"x\"\n", 3, "expected a key"},
       {"Windows Registry Editor Version 5.00\n[HKLM\\A]\n\"v\" \"x\"\n", 3, "expected '='"},
@@ -365,29 +377,58 @@ TEST(RegFileMultiLine, AnUnclosedQuoteNamesTheLineItOpensOn) {
   EXPECT_NE(error->message.find("unexpected text after the value: \"w\"=\"x\"\""), std::string::npos) << error->message;
 }
 
-// \n, \r and \0 in a quoted text, as Wine's regedit writes them: read as
-// the characters they stand for, in names and in data; a NUL in a name is
-// written back as \0 (no line of text holds a NUL), the rest as they are.
-TEST(RegFileRead, EscapesOfLineBreaksAndNulAsWineWritesThem) {
+// \n and \r in a quoted text, as Wine's regedit writes them: read as the
+// characters they stand for, in names and in data. A NUL in a name, which
+// no line of text holds and no escape that regedit reads stands for, is
+// written as \0: reading that back refuses it on its line rather than
+// reading another name.
+TEST(RegFileRead, EscapesOfLineBreaksAsWineWritesThemAndANulInAName) {
   RegStore store;
   ASSERT_EQ(Load(store, Utf16File(L"Windows Registry Editor Version 5.00\r\n[HKLM\\A]\r\n"
-                                  L"\"one\\ntwo\\rthree\\0four\"=\"x\\ny\\rz\\0end\"\r\n")),
+                                  L"\"one\\ntwo\\rthree\"=\"x\\ny\\rz\"\r\n")),
             std::nullopt);
   const RegKey* key = store.FindKey(Hive::kLocalMachine, L"A");
   ASSERT_NE(key, nullptr);
   ASSERT_EQ(key->values().size(), 1u);
-  const RegValue* value = key->values().At(0);
-  EXPECT_EQ(value->name, std::wstring(L"one\ntwo\rthree\0four", 18));
-  EXPECT_EQ(value->data, Bytes({'x', 0, '\n', 0, 'y', 0, '\r', 0, 'z', 0, 0, 0, 'e', 0, 'n', 0, 'd', 0, 0, 0}));
+  EXPECT_EQ(key->values().At(0)->name, L"one\ntwo\rthree");
+  EXPECT_EQ(key->values().At(0)->data, Bytes({'x', 0, '\n', 0, 'y', 0, '\r', 0, 'z', 0, 0, 0}));
 
-  const std::wstring text = AsText(WriteRegText(store));
-  EXPECT_NE(text.find(L"\"one\ntwo\rthree\\0four\"=hex(1):78,00,0a,00,79,00,0d,00,7a,00,00,00,65,00,6e,00,\\\r\n"
-                      L"  64,00,00,00\r\n"),
+  RegStore withNul;
+  withNul.CreateKey(Hive::kLocalMachine, L"A")
+      ->SetValue(std::wstring(L"one\ntwo\0", 8), regtype::kSz,
+                 Bytes({'x', 0, '\r', 0, 'z', 0, 0, 0, 'e', 0, 'n', 0, 'd', 0, 0, 0}));
+  const std::wstring text = AsText(WriteRegText(withNul));
+  EXPECT_NE(text.find(L"\"one\ntwo\\0\"=hex(1):78,00,0d,00,7a,00,00,00,65,00,6e,00,64,00,00,00\r\n"),
             std::wstring::npos)
       << ToUtf8(text);
   RegStore again;
-  ASSERT_EQ(Load(again, WriteRegText(store)), std::nullopt);
-  EXPECT_EQ(again.FindKey(Hive::kLocalMachine, L"A")->values().At(0)->name, value->name);
+  auto error = Load(again, WriteRegText(withNul));
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->line, 7u);
+  EXPECT_NE(error->message.find("\\0 in a quoted text"), std::string::npos) << error->message;
+}
+
+// String data without its terminating NUL, as an export writes a value
+// that lacks it, is read exactly as written, not with the NUL regedit's
+// import adds, and written back byte for byte.
+TEST(RegFileRead, StringDataWithoutItsNulIsKeptAsWritten) {
+  const std::wstring keys = L"[HKEY_LOCAL_MACHINE]\r\n\r\n[HKEY_LOCAL_MACHINE\\S]\r\n";
+  const auto utf16 = Utf16File(L"Windows Registry Editor Version 5.00\r\n\r\n" + keys +
+                               L"\"sz\"=hex(1):61,00\r\n\"exp\"=hex(2):25,00,50,00,25,00\r\n"
+                               L"\"multi\"=hex(7):61,00,00,00,62,00\r\n\r\n");
+  const auto v4 = EightBit("REGEDIT4\r\n\r\n" + ToUtf8(keys) +
+                           "\"sz\"=hex(1):61\r\n\"exp\"=hex(2):25,50,25\r\n\"multi\"=hex(7):61,00,62\r\n\r\n");
+  for (const auto* file : {&utf16, &v4}) {
+    RegStore store;
+    RegFileFormat form;
+    ASSERT_EQ(LoadRegText(*file, "r.reg", store, &form), std::nullopt);
+    const RegKey* key = store.FindKey(Hive::kLocalMachine, L"S");
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(key->FindValue(L"sz")->data, Bytes({'a', 0}));
+    EXPECT_EQ(key->FindValue(L"exp")->data, Bytes({'%', 0, 'P', 0, '%', 0}));
+    EXPECT_EQ(key->FindValue(L"multi")->data, Bytes({'a', 0, 0, 0, 'b', 0}));
+    EXPECT_EQ(WriteRegText(store, form), *file);
+  }
 }
 
 struct Refused {

@@ -556,7 +556,7 @@ class Parser {
           case '"': c = e; break;
           case 'n': c = '\n'; break;
           case 'r': c = '\r'; break;
-          case '0': c = 0; break;
+          case '0': return FailAt(escapeLine, "\\0 in a quoted text: regedit imports no value that holds it");
           case kEnd: return in_.failed() ? false : FailAt(startLine, "missing closing quote");
           default: {
             const std::string shown = e == '\n' || e == '\r' ? std::string(" at the end of a line")
@@ -682,13 +682,20 @@ class Parser {
     return true;
   }
 
-  // Comma-separated bytes; a backslash at the end of a line continues the
-  // list on the next line, whose leading blanks are skipped.
+  // Comma-separated bytes; a backslash after a comma (or right after the
+  // colon) ends the line and continues the list on the next, whose leading
+  // blanks are skipped. A continuation that regedit does not take, where it
+  // imports no value, is refused: a backslash after a byte (the next line
+  // then starting with the comma), an empty line after a backslash, or a
+  // line holding only a backslash.
   bool ParseHexList(std::vector<std::uint8_t>* data) {
     bool afterComma = true;
+    bool continued = false;  // on a continuation line, before its first byte
     while (true) {
       SkipBlanks();
       const std::uint32_t c = in_.Peek();
+      if (continued && (c == '\n' || c == '\r')) return Fail("empty line inside continued hex data");
+      if (continued && c == kEnd) return in_.failed() ? false : Fail("the file ends inside a continued value");
       if (c == '\n' || c == kEnd || c == '\r') {
         const std::size_t line = in_.line();
         if (ConsumeLineEnd()) return true;
@@ -696,12 +703,17 @@ class Parser {
                       afterComma ? "bad byte in hex data: \"\\r\"" : "expected ',' between the bytes of hex data");
       }
       if (c == '\\') {
+        if (!afterComma) return Fail("a '\\' that continues hex data must follow a ','");
+        const std::size_t line = in_.line();
         in_.Get();
         SkipBlanks();
         if (!ConsumeLineEnd()) return Fail("unexpected text after '\\' in hex data");
+        if (continued) return FailAt(line, "a line holding only '\\' inside continued hex data");
         if (in_.Peek() == kEnd) return in_.failed() ? false : Fail("the file ends inside a continued value");
+        continued = true;
         continue;
       }
+      continued = false;
       if (!afterComma) {
         if (c != ',') return Fail("expected ',' between the bytes of hex data");
         afterComma = true;

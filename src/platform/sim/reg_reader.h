@@ -9,14 +9,20 @@
 // and "name"=- a value. A quoted text runs to its closing quote, over as
 // many lines as it takes: regedit writes the line breaks a string holds as
 // they are, so a value of several lines spans several lines of the file,
-// and its line breaks are read back exactly (CR LF, LF or CR).
+// and its line breaks are read back exactly (CR LF, LF or CR). hex(1),
+// hex(2) and hex(7) data is kept exactly as written, a string without its
+// terminating NUL too (regedit's import would add one): an export holds the
+// bytes the machine's value held, and reading adds none.
 //
 // The file is read as a stream: memory grows with the registry being
 // built, not with the file or a line of it. Refused, with the file and the
 // 1-based line: text that is not a registry file, an odd number of bytes of
 // UTF-16, a file that is only a byte-order mark, a NUL character in the
 // text, a line longer than kMaxRegLineLength characters, and every
-// malformed key or value line. A refused file leaves the store as it was.
+// malformed key or value line, among them what regedit imports no value
+// from: \0 in a quoted text, and hex data continued with a backslash after
+// a byte, or followed by an empty line or a line of only a backslash. A
+// refused file leaves the store as it was.
 #pragma once
 
 #include <cstdint>

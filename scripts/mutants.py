@@ -72,19 +72,15 @@ MUTANTS = [
     Mutant(GUARD, "if (!PermitsSharedDllsValue(folder, name)) return Slip(\"RegDeleteValue\", name);",
            "", "a SharedDlls value deleted without judgement"),
     # The protected set as the guard reads it.
-    Mutant(GUARD, "bool ScopeGuard::FolderIsProtected(std::wstring_view path) const {\n  if (winpath::IsRoot(path)) return true;",
-           "bool ScopeGuard::FolderIsProtected(std::wstring_view path) const {",
+    Mutant(GUARD, "bool ScopeGuard::InSystemFolders(std::wstring_view path) const {\n  if (winpath::IsRoot(path)) return true;",
+           "bool ScopeGuard::InSystemFolders(std::wstring_view path) const {",
            "a drive's root is a folder like any other"),
-    Mutant(GUARD, "    if (winpath::IsSameOrBelow(path, folder) || winpath::IsBelow(folder, path)) return true;\n  }\n"
-           "  for (const auto& folder : itself_) {\n    if (winpath::IsSameOrBelow(folder, path)) return true;",
-           "    if (winpath::IsSameOrBelow(path, folder)) return true;\n  }\n"
-           "  for (const auto& folder : itself_) {\n    if (winpath::IsSameOrBelow(folder, path)) return true;",
+    Mutant(GUARD, "    if (winpath::IsSameOrBelow(path, folder) || winpath::IsBelow(folder, path)) return true;",
+           "    if (winpath::IsSameOrBelow(path, folder)) return true;",
            "an ancestor of the Windows folder may be removed"),
-    Mutant(GUARD, "    if (winpath::IsSameOrBelow(path, folder) || winpath::IsBelow(folder, path)) return true;\n  }\n"
-           "  for (const auto& folder : itself_) {\n    if (winpath::IsSameOrBelow(folder, path)) return true;",
-           "    if (winpath::SamePath(path, folder) || winpath::IsBelow(folder, path)) return true;\n  }\n"
-           "  for (const auto& folder : itself_) {\n    if (winpath::IsSameOrBelow(folder, path)) return true;",
-           "a folder inside the Windows folder may be removed"),
+    Mutant(GUARD, "    if (winpath::IsSameOrBelow(path, folder) || winpath::IsBelow(folder, path)) return true;",
+           "    if (winpath::SamePath(path, folder) || winpath::IsBelow(folder, path)) return true;",
+           "what lies inside the Windows folder may be removed"),
     Mutant(GUARD, "  for (const auto& folder : itself_) {\n    if (winpath::IsSameOrBelow(folder, path)) return true;\n  }\n"
            "  return false;",
            "  return false;",

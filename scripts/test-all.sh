@@ -5,8 +5,10 @@
 #      plain and with -folder), checked for what it must show;
 #   3. the unit and scenario tests on the simulated machine (the fault sweep included);
 #   4. the same tests under AddressSanitizer and UndefinedBehaviorSanitizer;
-#   5. the fuzzers, each for a bounded time (ZC_FUZZ_SECONDS, default 60);
-#   6. the Windows programs and the Wine suite (scripts/wine-suite.sh), the
+#   5. the safety core's mutants (scripts/mutants.py): each rule broken in a
+#      copy of the tree must make a test fail;
+#   6. the fuzzers, each for a bounded time (ZC_FUZZ_SECONDS, default 60);
+#   7. the Windows programs and the Wine suite (scripts/wine-suite.sh), the
 #      release artefact under 32-bit Wine included.
 # Each stage prints its time and the number of tests it ran; the last line
 # is "test-all: N passed, 0 failed" (N stages). Any failure stops the run.
@@ -39,6 +41,7 @@ count_ctest() { sed -nE 's/.* tests passed, [0-9]+ tests failed out of ([0-9]+)$
 count_fuzz() { grep -c '^== fuzzing ' || true; }
 count_wine() { sed -nE 's/^wine-suite: ([0-9]+) passed, [0-9]+ failed$/\1/p' | tail -n 1; }
 count_lint() { sed -nE 's/^lint: ([0-9]+) files clean$/\1/p'; }
+count_mutants() { sed -nE 's/^mutants: ([0-9]+) passed, 0 failed$/\1/p'; }
 count_demo() { sed -nE 's/^demo: ([0-9]+) passed, 0 failed$/\1/p'; }
 
 # What a newcomer must see from scripts/demo.sh: the log from its start line
@@ -99,6 +102,8 @@ stage "the README's first command (scripts/demo.sh)" count_demo check_demo
 stage "unit and scenario tests" count_ctest build_and_test dev
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   stage "the same tests under ASan and UBSan" count_ctest build_and_test asan
+zc_require_packages python3
+stage "the safety core's mutants" count_mutants python3 "$ZC_ROOT/scripts/mutants.py"
 stage "fuzzers" count_fuzz bash "$ZC_ROOT/scripts/fuzz.sh"
 stage "the Windows programs and the Wine suite" count_wine bash "$ZC_ROOT/scripts/wine-suite.sh"
 

@@ -12,63 +12,28 @@ namespace zc {
 #define ZC_PROXY_FORWARD(Result, Method, Parameters, Arguments, ...) \
   Result Method Parameters override { return target_.Method Arguments; }
 
-class ProxyFileSystem : public FileSystem {
- public:
-  explicit ProxyFileSystem(FileSystem& target) : target_(target) {}
-  ZC_FILESYSTEM_METHODS(ZC_PROXY_FORWARD, ZC_PROXY_FORWARD)
+// The arguments are a type and a table: parentheses would break them.
+// NOLINTBEGIN(bugprone-macro-parentheses)
+// clang-format off
+#define ZC_PROXY(Service, Methods)                                \
+  class Proxy##Service : public Service {                         \
+   public:                                                        \
+    explicit Proxy##Service(Service& target) : target_(target) {} \
+    Methods(ZC_PROXY_FORWARD, ZC_PROXY_FORWARD)                   \
+   private:                                                       \
+    Service& target_;                                             \
+  };
+// clang-format on
+// NOLINTEND(bugprone-macro-parentheses)
 
- private:
-  FileSystem& target_;
-};
+ZC_PROXY(FileSystem, ZC_FILESYSTEM_METHODS)
+ZC_PROXY(Registry, ZC_REGISTRY_METHODS)
+ZC_PROXY(Processes, ZC_PROCESSES_METHODS)
+ZC_PROXY(Spooler, ZC_SPOOLER_METHODS)
+ZC_PROXY(ServiceManager, ZC_SERVICES_METHODS)
+ZC_PROXY(Power, ZC_POWER_METHODS)
 
-class ProxyRegistry : public Registry {
- public:
-  explicit ProxyRegistry(Registry& target) : target_(target) {}
-  ZC_REGISTRY_METHODS(ZC_PROXY_FORWARD, ZC_PROXY_FORWARD)
-
- protected:
-  Registry& target() { return target_; }
-
- private:
-  Registry& target_;
-};
-
-class ProxyProcesses : public Processes {
- public:
-  explicit ProxyProcesses(Processes& target) : target_(target) {}
-  ZC_PROCESSES_METHODS(ZC_PROXY_FORWARD, ZC_PROXY_FORWARD)
-
- private:
-  Processes& target_;
-};
-
-class ProxySpooler : public Spooler {
- public:
-  explicit ProxySpooler(Spooler& target) : target_(target) {}
-  ZC_SPOOLER_METHODS(ZC_PROXY_FORWARD, ZC_PROXY_FORWARD)
-
- private:
-  Spooler& target_;
-};
-
-class ProxyServiceManager : public ServiceManager {
- public:
-  explicit ProxyServiceManager(ServiceManager& target) : target_(target) {}
-  ZC_SERVICES_METHODS(ZC_PROXY_FORWARD, ZC_PROXY_FORWARD)
-
- private:
-  ServiceManager& target_;
-};
-
-class ProxyPower : public Power {
- public:
-  explicit ProxyPower(Power& target) : target_(target) {}
-  ZC_POWER_METHODS(ZC_PROXY_FORWARD, ZC_PROXY_FORWARD)
-
- private:
-  Power& target_;
-};
-
+#undef ZC_PROXY
 #undef ZC_PROXY_FORWARD
 
 }  // namespace zc

@@ -32,66 +32,29 @@ namespace {
     return Base::Method Arguments;                                                 \
   }
 
-class FileSystemView : public ProxyFileSystem {
- public:
-  FileSystemView(FileSystem& target, DryRunRefusal view) : ProxyFileSystem(target), view_(view) {}
-  ZC_FILESYSTEM_METHODS(ZC_VIEW_PASSES, ZC_VIEW_REFUSES)
+// The arguments are a type and a table: parentheses would break them.
+// NOLINTBEGIN(bugprone-macro-parentheses)
+// clang-format off
+#define ZC_DRY_RUN_VIEW(Service, Methods)                                                         \
+  class Service##View : public Proxy##Service {                                                   \
+   public:                                                                                        \
+    Service##View(Service& target, DryRunRefusal view) : Proxy##Service(target), view_(view) {} \
+    Methods(ZC_VIEW_PASSES, ZC_VIEW_REFUSES)                                                      \
+   private:                                                                                       \
+    using Base = Proxy##Service;                                                                  \
+    DryRunRefusal view_;                                                                          \
+  };
+// clang-format on
+// NOLINTEND(bugprone-macro-parentheses)
 
- private:
-  using Base = ProxyFileSystem;
-  DryRunRefusal view_;
-};
+ZC_DRY_RUN_VIEW(FileSystem, ZC_FILESYSTEM_METHODS)
+ZC_DRY_RUN_VIEW(Registry, ZC_REGISTRY_METHODS)
+ZC_DRY_RUN_VIEW(Processes, ZC_PROCESSES_METHODS)
+ZC_DRY_RUN_VIEW(Spooler, ZC_SPOOLER_METHODS)
+ZC_DRY_RUN_VIEW(ServiceManager, ZC_SERVICES_METHODS)
+ZC_DRY_RUN_VIEW(Power, ZC_POWER_METHODS)
 
-class RegistryView : public ProxyRegistry {
- public:
-  RegistryView(Registry& target, DryRunRefusal view) : ProxyRegistry(target), view_(view) {}
-  ZC_REGISTRY_METHODS(ZC_VIEW_PASSES, ZC_VIEW_REFUSES)
-
- private:
-  using Base = ProxyRegistry;
-  DryRunRefusal view_;
-};
-
-class ProcessesView : public ProxyProcesses {
- public:
-  ProcessesView(Processes& target, DryRunRefusal view) : ProxyProcesses(target), view_(view) {}
-  ZC_PROCESSES_METHODS(ZC_VIEW_PASSES, ZC_VIEW_REFUSES)
-
- private:
-  using Base = ProxyProcesses;
-  DryRunRefusal view_;
-};
-
-class SpoolerView : public ProxySpooler {
- public:
-  SpoolerView(Spooler& target, DryRunRefusal view) : ProxySpooler(target), view_(view) {}
-  ZC_SPOOLER_METHODS(ZC_VIEW_PASSES, ZC_VIEW_REFUSES)
-
- private:
-  using Base = ProxySpooler;
-  DryRunRefusal view_;
-};
-
-class ServicesView : public ProxyServiceManager {
- public:
-  ServicesView(ServiceManager& target, DryRunRefusal view) : ProxyServiceManager(target), view_(view) {}
-  ZC_SERVICES_METHODS(ZC_VIEW_PASSES, ZC_VIEW_REFUSES)
-
- private:
-  using Base = ProxyServiceManager;
-  DryRunRefusal view_;
-};
-
-class PowerView : public ProxyPower {
- public:
-  PowerView(Power& target, DryRunRefusal view) : ProxyPower(target), view_(view) {}
-  ZC_POWER_METHODS(ZC_VIEW_PASSES, ZC_VIEW_REFUSES)
-
- private:
-  using Base = ProxyPower;
-  DryRunRefusal view_;
-};
-
+#undef ZC_DRY_RUN_VIEW
 #undef ZC_VIEW_PASSES
 #undef ZC_VIEW_REFUSES
 
@@ -109,7 +72,7 @@ struct DryRunView::Views {
   RegistryView registry;
   ProcessesView processes;
   SpoolerView spooler;
-  ServicesView services;
+  ServiceManagerView services;
   PowerView power;
 };
 

@@ -101,11 +101,16 @@ ScopeGuard::Resolution ScopeGuard::Resolve(std::wstring_view path) {
   return r;
 }
 
-bool ScopeGuard::FolderIsProtected(std::wstring_view path) const {
+bool ScopeGuard::InSystemFolders(std::wstring_view path) const {
   if (winpath::IsRoot(path)) return true;
   for (const auto& folder : withContents_) {
     if (winpath::IsSameOrBelow(path, folder) || winpath::IsBelow(folder, path)) return true;
   }
+  return false;
+}
+
+bool ScopeGuard::FolderIsProtected(std::wstring_view path) const {
+  if (InSystemFolders(path)) return true;
   for (const auto& folder : itself_) {
     if (winpath::IsSameOrBelow(folder, path)) return true;
   }
@@ -113,10 +118,7 @@ bool ScopeGuard::FolderIsProtected(std::wstring_view path) const {
 }
 
 bool ScopeGuard::FileIsProtected(std::wstring_view path) const {
-  if (winpath::IsRoot(path)) return true;
-  for (const auto& folder : withContents_) {
-    if (winpath::IsSameOrBelow(path, folder) || winpath::IsBelow(folder, path)) return true;
-  }
+  if (InSystemFolders(path)) return true;
   for (const auto& log : logForms_) {
     if (winpath::SamePath(path, log)) return true;
   }
@@ -145,15 +147,20 @@ std::optional<ScopeGuard::Permit> ScopeGuard::PermitTree(std::wstring_view folde
       }
     }
   }
-  Permit permit;
-  permit.kind_ = Permit::Kind::kTree;
-  permit.path_ = r.forms.front();
-  permit.resolved_ = r.forms.size() > 1 ? r.forms[1] : r.forms.front();
+  Permit permit = PermitOf(Permit::Kind::kTree, r);
   for (const auto& log : logForms_) {
     for (const auto& form : r.forms) {
       if (winpath::IsBelow(log, form)) permit.logBelow_ = true;
     }
   }
+  return permit;
+}
+
+ScopeGuard::Permit ScopeGuard::PermitOf(Permit::Kind kind, const Resolution& r) {
+  Permit permit;
+  permit.kind_ = kind;
+  permit.path_ = r.forms.front();
+  permit.resolved_ = r.forms.size() > 1 ? r.forms[1] : r.forms.front();
   return permit;
 }
 
@@ -163,11 +170,7 @@ std::optional<ScopeGuard::Permit> ScopeGuard::PermitFile(std::wstring_view file)
   for (const auto& form : r.forms) {
     if (FileIsProtected(form)) return std::nullopt;
   }
-  Permit permit;
-  permit.kind_ = Permit::Kind::kFile;
-  permit.path_ = r.forms.front();
-  permit.resolved_ = r.forms.size() > 1 ? r.forms[1] : r.forms.front();
-  return permit;
+  return PermitOf(Permit::Kind::kFile, r);
 }
 
 std::optional<ScopeGuard::Permit> ScopeGuard::PermitAssembly(std::wstring_view path, std::wstring_view storeFolder,

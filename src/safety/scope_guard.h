@@ -92,6 +92,11 @@ class ScopeGuard {
     std::vector<std::wstring> forms;
   };
   Resolution Resolve(std::wstring_view path);
+  // A permit for what `r` resolved: as spelled, and the first resolved form.
+  static Permit PermitOf(Permit::Kind kind, const Resolution& r);
+  // A drive's root, the Windows and system folders, what is in them and
+  // their ancestors.
+  bool InSystemFolders(std::wstring_view path) const;
   bool FolderIsProtected(std::wstring_view path) const;
   bool FileIsProtected(std::wstring_view path) const;
   bool Covers(const Permit& permit, std::wstring_view path, bool treeItselfToo) const;

@@ -309,6 +309,12 @@ bool IsRoot(std::wstring_view path) {
   return root > 0 && path.size() <= root;
 }
 
+std::size_t LastNameStart(std::wstring_view path) {
+  std::size_t cut = path.size();
+  while (cut > 0 && !IsSeparator(path[cut - 1])) --cut;
+  return cut;
+}
+
 bool IsFullyQualified(std::wstring_view path) {
   return path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == L':' && IsSeparator(path[2]);
 }

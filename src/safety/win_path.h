@@ -82,6 +82,14 @@ std::wstring Join(std::wstring_view folder, std::wstring_view name);
 // Whether `path` is the root of a drive or a share.
 bool IsRoot(std::wstring_view path);
 
+// Where the last name of `path` (a search pattern's pattern) begins: after
+// its last separator, or 0 when it has none.
+std::size_t LastNameStart(std::wstring_view path);
+
+// The longest plain (not \\?\) path the file calls take, its terminating
+// NUL included: MAX_PATH.
+inline constexpr std::size_t kMaxPath = 260;
+
 // "X:\..." and nothing else: not relative, not drive-relative ("C:x"),
 // not a network path. A relative path means whatever folder a program
 // happens to run in, never a product's folder.

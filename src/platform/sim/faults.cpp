@@ -34,10 +34,10 @@ std::wstring NormaliseFaultTarget(FaultOp op, std::wstring_view target) {
   if (!IsPathOperation(op) || target == L"*") return std::wstring(target);
   if (op == FaultOp::kFindFirstFile) {
     // "FOLDER\PATTERN": the folder as Windows spells it, the pattern as written.
-    const auto cut = target.find_last_of(L"\\/");
-    if (cut == std::wstring_view::npos) return std::wstring(target);
-    const std::wstring folder = winpath::Normalise(target.substr(0, cut));
-    return folder.empty() ? std::wstring(target) : winpath::Join(folder, target.substr(cut + 1));
+    const std::size_t cut = winpath::LastNameStart(target);
+    if (cut == 0) return std::wstring(target);
+    const std::wstring folder = winpath::Normalise(target.substr(0, cut - 1));
+    return folder.empty() ? std::wstring(target) : winpath::Join(folder, target.substr(cut));
   }
   const std::wstring normal = winpath::Normalise(target);
   return normal.empty() ? std::wstring(target) : normal;

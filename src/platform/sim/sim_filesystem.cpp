@@ -22,9 +22,7 @@ namespace zc::sim {
 
 namespace {
 
-constexpr std::size_t kMaxPath = 260;
-
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+using winpath::kMaxPath;
 
 std::string HostName(std::wstring_view name) { return ToUtf8(name); }
 
@@ -473,8 +471,7 @@ WinError SimFileSystem::FindFirst(std::wstring_view pattern, FindHandleValue* ha
   if (faults_) {
     if (auto e = faults_->Check(FaultOp::kFindFirstFile, pattern)) return *e;
   }
-  std::size_t cut = pattern.size();
-  while (cut > 0 && !IsSeparator(pattern[cut - 1])) --cut;
+  const std::size_t cut = winpath::LastNameStart(pattern);
   const std::wstring_view namePattern = pattern.substr(cut);
   std::wstring folder(pattern.substr(0, cut));
   if (namePattern.empty()) return err::kFileNotFound;

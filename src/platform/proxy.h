@@ -69,6 +69,15 @@ class ProxyPower : public Power {
   Power& target_;
 };
 
+class ProxyUserInterface : public UserInterface {
+ public:
+  explicit ProxyUserInterface(UserInterface& target) : target_(target) {}
+  ZC_USER_INTERFACE_METHODS(ZC_PROXY_FORWARD, ZC_PROXY_FORWARD)
+
+ private:
+  UserInterface& target_;
+};
+
 #undef ZC_PROXY_FORWARD
 
 }  // namespace zc

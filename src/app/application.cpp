@@ -35,13 +35,27 @@ bool VEZEZERidivorOde::InitInstance(std::wstring_view commandLine) {
   OpenLog(cmdInfo, startTime, baseName);
   m_log << "ZENTA Cleanup Tool started at " << FormatTimestamp(startTime) << eol << eol;
 
+  // A box or dialog shown where nobody can see it (a deployment agent's
+  // session) waits forever. Where the question cannot be answered (older
+  // systems), the desktop counts as visible and everything is shown as it
+  // always was.
+  bool visible = true;
+  m_bDesktopVisible = m_platform.ui.GetWindowStationVisible(&visible) != err::kSuccess || visible;
+
   if (cmdInfo.m_bHelp) {
-    ShowCommandLineHelp(m_platform.ui);
+    ShowCommandLineHelp();
     m_log.Close();
     return false;
   }
   if (!cmdInfo.m_unknownArguments.empty()) {
     RefuseCommandLine(cmdInfo);
+    return false;
+  }
+  if (!m_bDesktopVisible && !cmdInfo.SelectsSilentFlow()) {
+    // The dialogs would wait unseen: refused as an unknown option is.
+    m_log << "No visible desktop: the dialogs cannot be shown; give -all or family options to run silently" << eol;
+    m_bInvalidCommandLine = true;
+    m_log.Close();
     return false;
   }
 
@@ -69,9 +83,21 @@ void VEZEZERidivorOde::RefuseCommandLine(const CCustomCommandLineInfo& cmdInfo) 
   for (const auto& argument : cmdInfo.m_unknownArguments) {
     m_log << L"Unknown command line option: " << argument << eol;
   }
-  if (!cmdInfo.SelectsSilentFlow()) ShowCommandLineHelp(m_platform.ui);
+  if (!cmdInfo.SelectsSilentFlow()) ShowCommandLineHelp();
   m_bInvalidCommandLine = true;
   m_log.Close();
+}
+
+int VEZEZERidivorOde::ShowMessageBox(std::wstring_view text, std::wstring_view caption, MessageBoxKind kind) {
+  if (!m_bDesktopVisible) {
+    m_log << L"No visible desktop: message box not shown: " << caption << eol;
+    return kind == MessageBoxKind::kYesNo ? kIdNo : kIdOk;
+  }
+  return m_platform.ui.ShowMessageBox(text, caption, kind);
+}
+
+void VEZEZERidivorOde::ShowCommandLineHelp() {
+  ShowMessageBox(CommandLineHelpText(), kCommandLineHelpCaption, MessageBoxKind::kOk);
 }
 
 void VEZEZERidivorOde::OpenLog(const CCustomCommandLineInfo& cmdInfo, const LocalTime& startTime,
@@ -137,7 +163,7 @@ void VEZEZERidivorOde::RunDialogLoop(const CCustomCommandLineInfo& cmdInfo, bool
   auto& ui = m_platform.ui;
   while (showBasic || showCustom) {
     // The basic-mode dialog is made on every pass, even when custom mode is shown.
-    CZENTACleanupDlg basic(ui, m_pMainWnd, [&ui] { ShowCommandLineHelp(ui); });
+    CZENTACleanupDlg basic(ui, m_pMainWnd, [this] { ShowCommandLineHelp(); });
     m_pMainWnd = &basic;
 
     bool enterCustom = showCustom;
@@ -187,7 +213,6 @@ void VEZEZERidivorOde::BasicModeAction(const CZENTACleanupDlg& dialog, int endCo
   const std::wstring name = dialog.m_strSelected;
   const int index = dialog.m_nSelected;
   const bool dryRun = endCode == IDC_DRY_RUN;
-  auto& ui = m_platform.ui;
 
   // The Dry Run button works on the dry-run view for the whole action.
   std::optional<DryRunView::Scope> dryRunScope;
@@ -195,8 +220,8 @@ void VEZEZERidivorOde::BasicModeAction(const CZENTACleanupDlg& dialog, int endCo
     dryRunScope.emplace(m_dryRunView);
     m_bSilent = true;
     m_log << eol << L"*****Performing Dry Run for " << name << eol << eol;
-  } else if (ui.ShowMessageBox(L"Are you sure you want to clean " + name + L" from your system?", L"Clean Confirmation",
-                               MessageBoxKind::kYesNo) != kIdYes) {
+  } else if (ShowMessageBox(L"Are you sure you want to clean " + name + L" from your system?", L"Clean Confirmation",
+                            MessageBoxKind::kYesNo) != kIdYes) {
     return;
   }
 
@@ -214,24 +239,23 @@ void VEZEZERidivorOde::BasicModeAction(const CZENTACleanupDlg& dialog, int endCo
                                : result ? L"Cleanup operation performed on " + name
                                         : L"Cleanup operation cannot be performed on " + name;
   if (!m_bSilent && (result || dryRun)) {
-    ui.ShowMessageBox(outcome + L"\n\nFor details see the log at:\n" + m_strLogPath, L"Operation Completed",
-                      MessageBoxKind::kOk);
+    ShowMessageBox(outcome + L"\n\nFor details see the log at:\n" + m_strLogPath, L"Operation Completed",
+                   MessageBoxKind::kOk);
   }
   m_log << outcome << eol << eol << "\t*******************" << eol << eol;
 }
 
 void VEZEZERidivorOde::CustomModeAction(const CProductVersion& dialog, bool& showBasic) {
   const std::wstring label = dialog.m_strSelected;
-  auto& ui = m_platform.ui;
-  if (ui.ShowMessageBox(L"Are you sure you want to clean " + label + L" from your system?", L"Clean Confirmation",
-                        MessageBoxKind::kYesNo) != kIdYes) {
+  if (ShowMessageBox(L"Are you sure you want to clean " + label + L" from your system?", L"Clean Confirmation",
+                     MessageBoxKind::kYesNo) != kIdYes) {
     showBasic = false;
     return;
   }
   const bool result = CustomClean(label, true, true);
   if (!m_bSilent && result) {
-    ui.ShowMessageBox(L"Cleanup operation performed on " + label + L"\n\nFor details see the log at:\n" + m_strLogPath,
-                      L"Operation Completed", MessageBoxKind::kOk);
+    ShowMessageBox(L"Cleanup operation performed on " + label + L"\n\nFor details see the log at:\n" + m_strLogPath,
+                   L"Operation Completed", MessageBoxKind::kOk);
   }
   m_log << (result ? L"Cleanup operation performed on " : L"Cleanup operation cannot be performed on ") << label << eol
         << "*******************" << eol << eol;
@@ -241,7 +265,7 @@ void VEZEZERidivorOde::EndRun() {
   if (m_bRebootRequired) {
     bool restart = m_bSilent;
     if (!restart) {
-      const int answer = m_platform.ui.ShowMessageBox(
+      const int answer = ShowMessageBox(
           L"To complete the cleanup process a system reboot is required. Would you like to reboot your computer now?",
           L"Reboot Required", MessageBoxKind::kYesNo);
       restart = answer == kIdYes;

@@ -141,6 +141,15 @@ class VEZEZERidivorOde {
   bool m_bRestartInitiated = false;
   bool m_bRestartDeclined = false;
   bool m_bInvalidCommandLine = false;
+  // Whether the run's window station is visible: without, no box or dialog
+  // is shown (see ShowMessageBox).
+  bool m_bDesktopVisible = true;
+
+  // Every message box of the run: without a visible desktop none is shown;
+  // the log says so and the box's default answer (No, OK) is taken.
+  int ShowMessageBox(std::wstring_view text, std::wstring_view caption, MessageBoxKind kind);
+  // The help box (-help, and the basic-mode dialog's Help button).
+  void ShowCommandLineHelp();
   // Why the last uninstall's exit code could not be read; 0 when it was.
   WinError m_lastExitCodeError = 0;
 

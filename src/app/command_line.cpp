@@ -1,7 +1,6 @@
 #include "app/command_line.h"
 
 #include "platform/text.h"
-#include "platform/user_interface.h"
 
 namespace zc {
 
@@ -70,10 +69,6 @@ std::wstring CommandLineHelpText() {
   std::wstring text = L"ZENTA Cleanup Tool Command Line options:\n\n";
   for (const wchar_t* piece : kPieces) text += piece;
   return text;
-}
-
-void ShowCommandLineHelp(UserInterface& ui) {
-  ui.ShowMessageBox(CommandLineHelpText(), L"ZENTA Cleanup Tool Help", MessageBoxKind::kOk);
 }
 
 }  // namespace zc

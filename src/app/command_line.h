@@ -9,8 +9,6 @@
 
 namespace zc {
 
-class UserInterface;
-
 class CCustomCommandLineInfo {
  public:
   CCustomCommandLineInfo() = default;
@@ -49,7 +47,8 @@ class CCustomCommandLineInfo {
   std::wstring m_strCurrentArgument;  // the argument being parsed, as typed
 };
 
+// The help box's text and caption.
 std::wstring CommandLineHelpText();
-void ShowCommandLineHelp(UserInterface& ui);
+inline constexpr const wchar_t* kCommandLineHelpCaption = L"ZENTA Cleanup Tool Help";
 
 }  // namespace zc

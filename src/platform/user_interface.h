@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/win_error.h"
+
 namespace zc {
 
 enum class MessageBoxKind { kOk, kYesNo };
@@ -64,6 +66,23 @@ class UserInterface {
   virtual void InitCommonControls() = 0;
   // Shows the dialog modally until it has ended; its end code.
   virtual int RunModalDialog(ModalDialog& dialog) = 0;
+  // GetProcessWindowStation + GetUserObjectInformationW(UOI_FLAGS): whether
+  // the process's window station is visible (WSF_VISIBLE), that is, whether
+  // a box or dialog it shows can be seen and answered at all. A deployment
+  // agent's session (a service's, SYSTEM's) has none. The query's error when
+  // it fails; `visible` is then true.
+  virtual WinError GetWindowStationVisible(bool* visible) = 0;
 };
+
+// Every method above, once, for the forwarding proxy (platform/proxy.h).
+// Nothing here changes the machine, so the dry-run view lets all of it pass.
+//   READS(Result, Method, (Parameters), (Arguments))
+// clang-format off
+#define ZC_USER_INTERFACE_METHODS(READS, CHANGES) \
+  READS(int, ShowMessageBox, (std::wstring_view text, std::wstring_view caption, MessageBoxKind kind), (text, caption, kind)) \
+  READS(void, InitCommonControls, (), ()) \
+  READS(int, RunModalDialog, (ModalDialog& dialog), (dialog)) \
+  READS(WinError, GetWindowStationVisible, (bool* visible), (visible))
+// clang-format on
 
 }  // namespace zc

@@ -68,7 +68,8 @@ namespace zc {
   ZC_WINDOWS_CALL(ExpandEnvironmentStrings,   false, err::kNotEnoughMemory)    \
   ZC_WINDOWS_CALL(OpenProcessToken,           false, err::kAccessDenied)       \
   ZC_WINDOWS_CALL(AdjustTokenPrivileges,      false, err::kNotAllAssigned)     \
-  ZC_WINDOWS_CALL(InitiateSystemShutdown,     false, err::kAccessDenied)
+  ZC_WINDOWS_CALL(InitiateSystemShutdown,     false, err::kAccessDenied)       \
+  ZC_WINDOWS_CALL(GetUserObjectInformation,   false, err::kInvalidHandle)
 // clang-format on
 
 enum class WindowsCall {

@@ -65,7 +65,7 @@ bool VEZEZERidivorOde::CustomClean(const std::wstring& familyLabel, bool applyFo
         const std::wstring message =
             L"Cannot custom clean Quillo. The following products need to be removed first:\n- ZENTA Quorix Software\n";
         m_log << "**Action not permitted** " << eol << message;
-        if (!m_bSilent) m_platform.ui.ShowMessageBox(message, L"Action not permitted", MessageBoxKind::kOk);
+        if (!m_bSilent) ShowMessageBox(message, L"Action not permitted", MessageBoxKind::kOk);
         m_bAnyRefusal = true;
         return false;
       }
@@ -94,10 +94,9 @@ bool VEZEZERidivorOde::CustomClean(const std::wstring& familyLabel, bool applyFo
     const std::wstring folder = this->*family->folder;
     bool go = true;
     if (!m_bSilent && GetPathState(folder) != PathState::kAbsent) {
-      go = m_platform.ui.ShowMessageBox(familyLabel +
-                                            L" has been uninstalled. Would you like to remove the install folder:" +
-                                            folder + L" from your system?",
-                                        L"Folder Deletion Confirmation", MessageBoxKind::kYesNo) == kIdYes;
+      go = ShowMessageBox(familyLabel + L" has been uninstalled. Would you like to remove the install folder:" +
+                              folder + L" from your system?",
+                          L"Folder Deletion Confirmation", MessageBoxKind::kYesNo) == kIdYes;
     }
     if (go) {
       m_log << eol << eol

@@ -21,7 +21,7 @@ bool VEZEZERidivorOde::RefuseProduct(const InstalledProduct& product, const std:
       L"Cannot clean up " + product.m_strName + L". The following products need to be removed first:\n";
   for (const wchar_t* line : firstRemove) message += std::wstring(line) + L"\n";
   m_log << "**Action not permitted** " << eol << message;
-  if (!m_bSilent) m_platform.ui.ShowMessageBox(message, L"Action not permitted", MessageBoxKind::kOk);
+  if (!m_bSilent) ShowMessageBox(message, L"Action not permitted", MessageBoxKind::kOk);
   m_nLastExitCode = -1;
   m_bAnyRefusal = true;
   return false;
@@ -111,7 +111,7 @@ bool VEZEZERidivorOde::RunRemoval(bool removeFolders, bool remove, int productIn
   }
 
   if (!m_bSilent && allProducts) {
-    folderAnswer = m_platform.ui.ShowMessageBox(
+    folderAnswer = ShowMessageBox(
                        L"Would you like to remove all leftover ZENTA Install folders, ZENTA assemblies and "
                        L"corresponding shared dll registry entries from your system?",
                        L"Folder Deletion Confirmation", MessageBoxKind::kYesNo) == kIdYes
@@ -147,9 +147,9 @@ bool VEZEZERidivorOde::RunRemoval(bool removeFolders, bool remove, int productIn
       cleanFolder(apply);
     } else if (removeFolders && folderAnswer == kNotAsked) {
       if (product.m_bFolderCleanupAllowed &&
-          m_platform.ui.ShowMessageBox(L"Would you like to remove the leftover install folder:" + location +
-                                           L" and corresponding shared dll registry entries from your system?",
-                                       L"Folder Deletion Confirmation", MessageBoxKind::kYesNo) == kIdYes) {
+          ShowMessageBox(L"Would you like to remove the leftover install folder:" + location +
+                             L" and corresponding shared dll registry entries from your system?",
+                         L"Folder Deletion Confirmation", MessageBoxKind::kYesNo) == kIdYes) {
         cleanFolder(true);
       }
     } else if (folderAnswer == kYes && product.m_bFolderCleanupAllowed) {

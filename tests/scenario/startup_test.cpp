@@ -273,6 +273,97 @@ TEST(UnknownOptions, ATypoInARemovalChangesNothing) {
   EXPECT_EQ(m.ReadFile(L"C:\\Program Files\\ZENTA Technologies\\ZENTA Vexil\\Vexil.exe"), "MZ");
 }
 
+// Without a visible desktop (a deployment agent's session) nothing waits
+// unseen: a command line that would open the dialogs is refused as an
+// unknown option is, a box is only logged, and a silent run goes as ever.
+TEST(NoDesktop, DialogsAreRefusedBoxesOnlyLoggedSilentRunsAsEver) {
+  const std::string refused =
+      "No visible desktop: the dialogs cannot be shown; give -all or family options to run silently";
+  const std::string help = "No visible desktop: message box not shown: ZENTA Cleanup Tool Help";
+  struct Form {
+    const wchar_t* args;
+    std::vector<std::string> lines;
+    int status;
+    std::wstring lastCall;
+  };
+  const std::wstring lists = L"BuildProductCodeLists(true)";
+  for (const auto& form : std::vector<Form>{
+           {L"", {kStart, "", refused, ""}, 1639, lists},
+           {L"-folder -log C:\\x.log", {kStart, "", refused, ""}, 1639, lists},
+           {L"-limited", {kStart, "", refused, ""}, 1639, lists},
+           {L"-help", {kStart, "", help, ""}, 0, lists},
+           {L"-driver", {kStart, "", "Unknown command line option: -driver", help, ""}, 1639, lists},
+           {L"-all",
+            {kStart, "", "", "*** Silent ZENTA Cleanup Tool Cleaning up all ZENTA Products installed", "", "", kExit},
+            0,
+            L"RunRemoval(false,true,-2)"},
+           {L"-dryrun",
+            {kStart, "", "", "*** Silent ZENTA Cleanup Tool Dry run for selected products", "", "", kExit},
+            0,
+            lists},
+       }) {
+    SCOPED_TRACE(ToUtf8(form.args));
+    auto config = ScenarioMachine::DefaultConfig();
+    config.desktopVisible = false;
+    ScenarioMachine m(config);
+    RecordingApp app(m.machine().platform());
+    const auto r = RunTool(m, form.args, &app);
+    EXPECT_EQ(r.log, CrLf(form.lines));
+    EXPECT_EQ(r.exitStatus, form.status);
+    EXPECT_EQ(app.calls.back(), form.lastCall);
+    EXPECT_TRUE(m.machine().ui().shown().empty());
+    EXPECT_TRUE(m.machine().ui().dialogs().empty());
+    EXPECT_TRUE(m.machine().ui().problems().empty());
+  }
+  // Where the desktop cannot be asked about, it counts as visible: the
+  // dialogs open as they always did.
+  auto config = ScenarioMachine::DefaultConfig();
+  config.desktopVisible = false;
+  ScenarioMachine m(config);
+  m.machine().faults().Add(sim::FaultRule{"GetUserObjectInformation", L"*", err::kInvalidHandle, -1});
+  EXPECT_EQ(RunTool(m, L"").exitStatus, 0);
+  EXPECT_EQ(m.machine().ui().dialogs().size(), 1u);
+}
+
+// A question asked during a run without a desktop takes its default, No,
+// and the log names the box; with a desktop the answer is the user's.
+class AskingApp : public RecordingApp {
+ public:
+  using RecordingApp::RecordingApp;
+  int answer = 0;
+  bool CustomClean(const std::wstring&, bool, bool) override {
+    answer = ShowMessageBox(L"Remove the folder?", L"Folder Deletion Confirmation", MessageBoxKind::kYesNo);
+    return true;
+  }
+};
+
+TEST(NoDesktop, AQuestionIsNotShownAndTakesNo) {
+  for (const bool visible : {false, true}) {
+    auto config = ScenarioMachine::DefaultConfig();
+    config.desktopVisible = visible;
+    ScenarioMachine m(config);
+    m.machine().ui().SetAnswers({"yes"});
+    AskingApp app(m.machine().platform());
+    const auto r = RunTool(m, L"-vexil", &app);
+    EXPECT_EQ(app.answer, visible ? kIdYes : kIdNo);
+    EXPECT_EQ(m.machine().ui().shown().size(), visible ? 1u : 0u);
+    const std::string line = "No visible desktop: message box not shown: Folder Deletion Confirmation";
+    EXPECT_EQ(r.log,
+              CrLf(visible ? std::vector<std::string>{kStart, "", "", "*** Silent Cleanup", "", "", kExit}
+                           : std::vector<std::string>{kStart, "", "", "*** Silent Cleanup", line, "", "", kExit}));
+  }
+}
+
+// SYSTEM's TMP, when the environment names none, is the Windows folder's.
+TEST(LogPath, SystemsDefaultTmpIsTheWindowsTempFolder) {
+  auto config = ScenarioMachine::DefaultConfig();
+  config.environment.clear();
+  config.user = sim::kSystemSid;
+  ScenarioMachine m(config);
+  m.MakeFolder(L"C:\\WINDOWS\\Temp");
+  EXPECT_EQ(RunTool(m, L"-dryrun").logPath, L"C:\\WINDOWS\\Temp\\ZENTACleanup2_20130412_093015.log");
+}
+
 TEST(EndOfRun, SilentRunRestartsWithoutAskingAfterClosingTheLog) {
   ScenarioMachine m;
   RecordingApp app(m.machine().platform());

@@ -31,6 +31,8 @@ constexpr const char* kFullIni =
     "version = 6.1\r\n"
     "bits = 64\r\n"
     "shutdown_privilege = missing\r\n"
+    "user = S-1-5-18\r\n"
+    "desktop = None\r\n"
     "\r\n"
     "[environment]\r\n"
     "TMP = C:\\Temp\r\n"
@@ -67,6 +69,9 @@ TEST(MachineConfig, ReadsEverySetting) {
   EXPECT_EQ(c.version.minor, 1u);
   EXPECT_EQ(c.bits, 64);
   EXPECT_FALSE(c.shutdownPrivilege);
+  EXPECT_EQ(c.user, L"S-1-5-18");
+  EXPECT_TRUE(c.IsSystemAccount());
+  EXPECT_FALSE(c.desktopVisible);
   EXPECT_EQ(c.environment,
             (std::vector<std::pair<std::wstring, std::wstring>>{{L"TMP", L"C:\\Temp"}, {L"TEMP", L"C:\\Temp2"}}));
   ASSERT_EQ(c.services.count(L"spooler"), 1u);
@@ -95,6 +100,8 @@ TEST(MachineConfig, ReadsEverySetting) {
   EXPECT_EQ(WriteMachineConfig(again), WriteMachineConfig(c));
   EXPECT_EQ(again.services[L"spooler"].stopPendingPolls, -1);
   EXPECT_EQ(again.faults[0].remaining, 2);
+  EXPECT_EQ(again.user, L"S-1-5-18");
+  EXPECT_FALSE(again.desktopVisible);
 }
 
 // The README's example is a machine.ini as written, and reads as it says.
@@ -141,6 +148,12 @@ TEST(MachineConfig, RefusesMalformedLinesByNumber) {
       {"[system]\nversion = six\n", 2},
       {"[system]\ncolour = blue\n", 2},
       {"[system]\nshutdown_privilege = yes\n", 2},
+      {"[system]\nuser = SYSTEM\n", 2},
+      {"[system]\nuser = S-1-\n", 2},
+      {"[system]\nuser = S-1-5--18\n", 2},
+      {"[system]\nuser = S-2-5-18\n", 2},
+      {"[system]\nuser = S-1-5-18-x\n", 2},
+      {"[system]\ndesktop = hidden\n", 2},
       {"bits = 64\n", 1},
       {"[system\n", 1},
       {"[hardware]\n", 1},

@@ -35,7 +35,8 @@ void SimMachine::Wire() {
   spooler_ = std::make_unique<SimSpooler>(*nativeRegistry_, config_.windowsFolder, config_.bits == 64, &faults_);
   services_ = std::make_unique<SimServiceManager>(*nativeRegistry_, config_, &faults_);
   power_ = std::make_unique<SimPower>(config_.shutdownPrivilege, &faults_);
-  ui_ = std::make_unique<SimUserInterface>();
+  ui_ = std::make_unique<SimUserInterface>(&faults_);
+  ui_->SetDesktopVisible(config_.desktopVisible);
 }
 
 std::unique_ptr<SimMachine> SimMachine::Load(const fs::path& folder, std::string* error) {

@@ -111,6 +111,22 @@ bool IsProductCode(const std::string& text) {
   return true;
 }
 
+// "S-1-" and then numbers separated by dashes, as a SID's text reads.
+bool IsSid(const std::string& text) {
+  if (text.rfind("S-1-", 0) != 0) return false;
+  std::size_t start = 4;
+  while (true) {
+    const std::size_t end = text.find('-', start);
+    const std::string number = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    // An identifier authority is at most 48 bits, a sub-authority 32.
+    if (number.empty() || number.size() > 15 || number.find_first_not_of("0123456789") != std::string::npos) {
+      return false;
+    }
+    if (end == std::string::npos) return true;
+    start = end + 1;
+  }
+}
+
 }  // namespace
 
 std::string ConfigError::ToString() const {
@@ -210,6 +226,13 @@ bool ParseMachineConfig(const std::string& rawText, const std::string& fileName,
         const std::string v = Lower(value);
         if (v != "held" && v != "missing") return fail("shutdown_privilege must be held or missing");
         config.shutdownPrivilege = v == "held";
+      } else if (k == "user") {
+        if (!IsSid(value)) return fail("user must be an account's SID, such as S-1-5-18 (SYSTEM)");
+        config.user = FromUtf8(value);
+      } else if (k == "desktop") {
+        const std::string v = Lower(value);
+        if (v != "none" && v != "visible") return fail("desktop must be none or visible");
+        config.desktopVisible = v == "visible";
       } else {
         return fail("unknown setting '" + key + "' in [system]");
       }
@@ -286,6 +309,8 @@ std::string WriteMachineConfig(const MachineConfig& c) {
   out << "bits = " << c.bits << "\n";
   out << "version = " << c.version.major << "." << c.version.minor << "\n";
   if (!c.shutdownPrivilege) out << "shutdown_privilege = missing\n";
+  if (c.user != kDemoAdministratorSid) out << "user = " << ToUtf8(c.user) << "\n";
+  if (!c.desktopVisible) out << "desktop = none\n";
   out << "current_directory = " << ToUtf8(c.currentDirectory) << "\n";
   out << "programs = " << ToUtf8(c.programsFolder) << "\n";
   out << "windows = " << ToUtf8(c.windowsFolder) << "\n";

@@ -22,6 +22,11 @@ struct ServiceBehaviour {
   int stopPendingPolls = 0;   // polls spent in STOP_PENDING; -1: never leaves it
 };
 
+// The accounts a run can belong to: the demo machine's administrator, and
+// SYSTEM (a deployment agent's).
+inline constexpr const wchar_t* kDemoAdministratorSid = L"S-1-5-21-1004336348-1177238915-682003330-1001";
+inline constexpr const wchar_t* kSystemSid = L"S-1-5-18";
+
 struct MachineConfig {
   std::optional<LocalTime> clock;  // none: the host's local time
   std::wstring currentDirectory = L"C:\\";
@@ -30,7 +35,9 @@ struct MachineConfig {
   std::wstring systemFolder;  // default: windows + "\system32"
   OsVersion version{6, 1};
   int bits = 32;
-  bool shutdownPrivilege = true;                                         // the account holds SeShutdownPrivilege
+  bool shutdownPrivilege = true;              // the account holds SeShutdownPrivilege
+  std::wstring user = kDemoAdministratorSid;  // the running account's SID
+  bool desktopVisible = true;                 // false: a session without a visible desktop (desktop = none)
   std::vector<std::pair<std::wstring, std::wstring>> environment;        // in file order
   std::map<std::wstring, ServiceBehaviour> services;                     // by lower-cased name
   std::vector<std::pair<std::wstring, std::uint32_t>> msiexecExitCodes;  // product code -> exit code
@@ -39,6 +46,7 @@ struct MachineConfig {
 
   // Fills what the file left out, from the bitness and the Windows folder.
   void ApplyDefaults();
+  bool IsSystemAccount() const { return user == kSystemSid; }
 };
 
 struct ConfigError {

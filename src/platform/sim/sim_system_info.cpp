@@ -82,6 +82,14 @@ std::optional<std::wstring> SimSystemInfo::GetEnvironmentValue(std::wstring_view
     return xp ? drive + L"\\Documents and Settings\\All Users" : drive + L"\\ProgramData";
   }
   if (!xp && EqualsNoCase(name, L"ProgramData")) return drive + L"\\ProgramData";
+  // SYSTEM's temporary folder is the Windows folder's, its profile lies in
+  // the system folder.
+  if (config_.IsSystemAccount() && (EqualsNoCase(name, L"TMP") || EqualsNoCase(name, L"TEMP"))) {
+    return config_.windowsFolder + (EndsWith(config_.windowsFolder, L'\\') ? L"Temp" : L"\\Temp");
+  }
+  if (config_.IsSystemAccount() && EqualsNoCase(name, L"USERPROFILE")) {
+    return config_.systemFolder + L"\\config\\systemprofile";
+  }
   if (EqualsNoCase(name, L"USERPROFILE")) {
     return xp ? drive + L"\\Documents and Settings\\Admin" : drive + L"\\Users\\Admin";
   }

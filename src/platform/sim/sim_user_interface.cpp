@@ -56,8 +56,18 @@ std::string SimUserInterface::NextAnswer() {
   return answer;
 }
 
+WinError SimUserInterface::GetWindowStationVisible(bool* visible) {
+  *visible = true;
+  if (faults_) {
+    if (auto e = faults_->Check(FaultOp::kGetUserObjectInformation, L"*")) return *e;
+  }
+  *visible = desktopVisible_;
+  return err::kSuccess;
+}
+
 int SimUserInterface::ShowMessageBox(std::wstring_view text, std::wstring_view caption, MessageBoxKind kind) {
   int result = DefaultResult(kind);
+  if (!desktopVisible_) problems_.push_back("the box \"" + ToUtf8(caption) + "\" was shown without a visible desktop");
   if (mode_ == Mode::kScripted) {
     // A box takes the next answer only when it fits; anything else is left
     // for the dialog it belongs to.
@@ -84,6 +94,9 @@ int SimUserInterface::ShowMessageBox(std::wstring_view text, std::wstring_view c
 }
 
 int SimUserInterface::RunModalDialog(ModalDialog& dialog) {
+  if (!desktopVisible_) {
+    problems_.push_back("the dialog \"" + ToUtf8(dialog.Layout().caption) + "\" was shown without a visible desktop");
+  }
   dialog.OnInitDialog();
   if (echo_ && mode_ != Mode::kConsole) {
     // The entries with their numbers, for the answers that name them.

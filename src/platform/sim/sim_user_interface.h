@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sim/faults.h"
 #include "platform/user_interface.h"
 
 namespace zc::sim {
@@ -30,6 +31,9 @@ class SimUserInterface : public UserInterface {
  public:
   enum class Mode { kScripted, kConsole, kDefaults };
 
+  // `faults`, when given, can make the window-station query fail.
+  explicit SimUserInterface(FaultPlan* faults = nullptr) : faults_(faults) {}
+
   // Answers, one a line: for boxes yes, no, ok; for the basic-mode dialog
   // remove N, dryrun N (N the entry's place in the list, from 0), custom,
   // help, about, cancel; for the custom-mode dialog clean LABEL, basic,
@@ -45,6 +49,12 @@ class SimUserInterface : public UserInterface {
   int ShowMessageBox(std::wstring_view text, std::wstring_view caption, MessageBoxKind kind) override;
   void InitCommonControls() override { commonControlsInitialised_ = true; }
   int RunModalDialog(ModalDialog& dialog) override;
+  WinError GetWindowStationVisible(bool* visible) override;
+
+  // machine.ini's [system] desktop: none is the session of a deployment
+  // agent, where a box or dialog shown waits forever. One shown there all
+  // the same is recorded as a problem.
+  void SetDesktopVisible(bool visible) { desktopVisible_ = visible; }
 
   const std::vector<ShownMessageBox>& shown() const { return shown_; }
   const std::vector<ShownDialog>& dialogs() const { return dialogs_; }
@@ -68,6 +78,8 @@ class SimUserInterface : public UserInterface {
   std::vector<std::string> problems_;
   std::FILE* echo_ = nullptr;
   bool commonControlsInitialised_ = false;
+  FaultPlan* faults_ = nullptr;
+  bool desktopVisible_ = true;
 };
 
 }  // namespace zc::sim

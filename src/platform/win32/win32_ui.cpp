@@ -101,6 +101,20 @@ int Win32UserInterface::ShowMessageBox(std::wstring_view text, std::wstring_view
   return MessageBoxW(nullptr, textCopy.c_str(), captionCopy.c_str(), type);
 }
 
+WinError Win32UserInterface::GetWindowStationVisible(bool* visible) {
+  // Where the question cannot be answered the station counts as visible:
+  // boxes and dialogs are then shown as they always were.
+  *visible = true;
+  // The process's own station: its handle is not ours to close.
+  HWINSTA station = GetProcessWindowStation();
+  if (station == nullptr) return GetLastError();
+  USEROBJECTFLAGS flags{};
+  DWORD needed = 0;
+  if (!GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof(flags), &needed)) return GetLastError();
+  *visible = (flags.dwFlags & WSF_VISIBLE) != 0;
+  return ERROR_SUCCESS;
+}
+
 void Win32UserInterface::InitCommonControls() {
   INITCOMMONCONTROLSEX controls{};
   controls.dwSize = sizeof(controls);

@@ -30,6 +30,7 @@ class Win32UserInterface : public UserInterface {
   // below stays disabled until it closes. A template that cannot be shown
   // ends as Cancel, so that the run ends instead of showing it again.
   int RunModalDialog(ModalDialog& dialog) override;
+  WinError GetWindowStationVisible(bool* visible) override;
 
  private:
   struct Session {

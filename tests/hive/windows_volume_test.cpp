@@ -165,14 +165,32 @@ TEST(WindowsVolume, RefusesAVolumeWithoutItsHives) {
   EXPECT_EQ(l.error, (test::ConfigFolder(dir.path()) / "system").string() + ": not a file");
 }
 
+// Two names of the way to a hive that differ only in case are never chosen
+// between: the volume is refused, naming both.
 TEST(WindowsVolume, RefusesTwoEntriesThatMatchOneName) {
-  TempDir dir;
-  Hives hives;
-  test::WriteVolume(dir.path(), &hives.software, &hives.system);
-  test::WriteHive(hives.software, test::ConfigFolder(dir.path()) / "Software");
-  Loaded l = Load(dir.path());
-  EXPECT_FALSE(l.ok);
-  EXPECT_NE(l.error.find("SOFTWARE: ambiguous: "), std::string::npos) << l.error;
+  struct Twin {
+    const char* where;  // the folder below the volume's root that gets it
+    const char* name;   // the second spelling
+    bool folder;
+  };
+  for (const Twin& twin :
+       {Twin{"", "WINDOWS", true}, Twin{"Windows", "system32", true}, Twin{"Windows/System32", "Config", true},
+        Twin{"Windows/System32/config", "Software", false}, Twin{"Windows/System32/config", "System", false}}) {
+    SCOPED_TRACE(twin.name);
+    TempDir dir;
+    Hives hives;
+    test::WriteVolume(dir.path(), &hives.software, &hives.system);
+    const fs::path at = dir.path() / twin.where / twin.name;
+    if (twin.folder) {
+      fs::create_directories(at);
+    } else {
+      test::WriteHive(hives.software, at);
+    }
+    Loaded l = Load(dir.path());
+    EXPECT_FALSE(l.ok);
+    EXPECT_NE(l.error.find(": ambiguous: "), std::string::npos) << l.error;
+    EXPECT_NE(l.error.find(twin.name), std::string::npos) << l.error;
+  }
 }
 
 TEST(WindowsVolume, ABrokenSoftwareHiveIsRefusedByName) {

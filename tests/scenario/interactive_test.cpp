@@ -55,6 +55,17 @@ TEST(InteractiveRun, CancelAtOnceWritesOnlyTheStartAndExitLines) {
   EXPECT_EQ(m.machine().ui().dialogs()[0].endCode, IDCANCEL);
 }
 
+// The basic dialog's Help answer shows the help box and the dialog stays.
+TEST(InteractiveRun, HelpShowsTheHelpBoxAndTheDialogStays) {
+  ScenarioMachine m;
+  m.machine().ui().SetAnswers({"help", "ok", "cancel"});
+  const auto r = RunTool(m, L"");
+  EXPECT_EQ(Captions(m), std::vector<std::wstring>{L"ZENTA Cleanup Tool Help"});
+  EXPECT_EQ(m.machine().ui().shown()[0].text, CommandLineHelpText());
+  EXPECT_EQ(m.machine().ui().dialogs().size(), 1u);
+  EXPECT_EQ(r.log, CrLf({kStart, "", "", "", kExit}));
+}
+
 TEST(InteractiveRun, AllProductsAloneRemovesWithIndexMinusTwo) {
   ScenarioMachine m;
   m.machine().ui().SetAnswers({"remove 0", "yes", "ok", "cancel"});

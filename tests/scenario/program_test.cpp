@@ -61,6 +61,7 @@ TEST(Program, AMalformedMachineIsRefusedAndNothingIsWritten) {
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.out.find("machine.ini:2:"), std::string::npos) << run.out;
   EXPECT_TRUE(run.out.ends_with("exit status: 2\n"));
+  EXPECT_EQ(NamedLog(run.out), "") << run.out;
   EXPECT_EQ(Slurp(machine / "registry.reg"), "Windows Registry Editor Version 5.00\r\n\r\n");
   EXPECT_TRUE(std::filesystem::is_empty(machine / "drive_c"));
 }
@@ -146,6 +147,7 @@ TEST(Program, ARunThatCouldWriteNoLogSaysSo) {
 // last line on stderr names the tool's own status.
 TEST(Program, EachToolStatusHasItsOwnExitStatus) {
   const std::string vexil = "{7FCC2407-8E64-4EDA-BF80-D03FF8AF5B4F}";
+  const std::string quorix = "{C5FCEA76-5728-4F57-9BEF-A12844413281}";
   struct Case {
     const char* what;
     std::string ini;
@@ -159,6 +161,12 @@ TEST(Program, EachToolStatusHasItsOwnExitStatus) {
            {"another installation in progress", "[msiexec]\n" + vexil + " = 1618\n", "-vexil", 4, 1618},
            {"a restart initiated", "[msiexec]\n" + vexil + " = 3010\n", "-vexil", 5, 1641},
            {"an unknown option", "", "-vexil -x", 7, 1639},
+           // Where several apply, the first in the order 1639, 1, 1618, 1603, 1641, 3010.
+           {"an unknown option wins over a failure", "[msiexec]\n" + vexil + " = 1603\n", "-vexil -x", 7, 1639},
+           {"a failure wins over a restart", "[msiexec]\n" + quorix + " = 1603\n" + vexil + " = 3010\n", "-all -folder",
+            3, 1603},
+           {"an installation in progress wins over a restart",
+            "[msiexec]\n" + quorix + " = 1618\n" + vexil + " = 3010\n", "-all -folder", 4, 1618},
        }) {
     SCOPED_TRACE(c.what);
     TempDir dir;
@@ -279,6 +287,14 @@ TEST(Program, AnswersComeFromStandardInputWhenAsked) {
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_NE(run.out.find("[Operation Completed] Dry Run operation performed on All ZENTA Products"), std::string::npos)
       << run.out;
+  // Piped without --answers, the same words are no answers: the dialog ends
+  // with Cancel, and nothing is removed.
+  const std::string registry = Slurp(machine / "registry.reg");
+  WriteHostFile(dir / "words.txt", "remove 0\nyes\nok\ncancel\n");
+  const auto piped = RunProgram("--machine " + machine.string(), "< " + (dir / "words.txt").string());
+  EXPECT_EQ(piped.status, 0) << piped.out;
+  EXPECT_EQ(Slurp(machine / "registry.reg"), registry);
+  EXPECT_EQ(Slurp(NamedLog(piped.out)).find("Cleaning up"), std::string::npos) << piped.out;
 }
 
 // A machine that cannot be written still answers a dry run, its log in a

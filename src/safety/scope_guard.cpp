@@ -135,16 +135,13 @@ bool ScopeGuard::FileIsProtected(std::wstring_view path) const {
 std::optional<ScopeGuard::Permit> ScopeGuard::PermitTree(std::wstring_view folder) {
   const Resolution r = Resolve(folder);
   if (!r.ok) return std::nullopt;
-  for (const auto& form : r.forms) {
-    if (FolderIsProtected(form)) return std::nullopt;
-  }
+  if (AnyFormIs(r, &ScopeGuard::FolderIsProtected)) return std::nullopt;
   if (r.exists) {
     // A tree's top that is a file is also judged as the file it is.
     std::uint32_t attributes = 0;
-    if (fs_.GetAttributes(r.forms.front(), &attributes) == err::kSuccess && !(attributes & fileattr::kDirectory)) {
-      for (const auto& form : r.forms) {
-        if (FileIsProtected(form)) return std::nullopt;
-      }
+    if (fs_.GetAttributes(r.forms.front(), &attributes) == err::kSuccess && !(attributes & fileattr::kDirectory) &&
+        AnyFormIs(r, &ScopeGuard::FileIsProtected)) {
+      return std::nullopt;
     }
   }
   Permit permit = PermitOf(Permit::Kind::kTree, r);
@@ -154,6 +151,13 @@ std::optional<ScopeGuard::Permit> ScopeGuard::PermitTree(std::wstring_view folde
     }
   }
   return permit;
+}
+
+bool ScopeGuard::AnyFormIs(const Resolution& r, bool (ScopeGuard::*rule)(std::wstring_view) const) const {
+  for (const auto& form : r.forms) {
+    if ((this->*rule)(form)) return true;
+  }
+  return false;
 }
 
 ScopeGuard::Permit ScopeGuard::PermitOf(Permit::Kind kind, const Resolution& r) {
@@ -166,10 +170,7 @@ ScopeGuard::Permit ScopeGuard::PermitOf(Permit::Kind kind, const Resolution& r) 
 
 std::optional<ScopeGuard::Permit> ScopeGuard::PermitFile(std::wstring_view file) {
   const Resolution r = Resolve(file);
-  if (!r.ok) return std::nullopt;
-  for (const auto& form : r.forms) {
-    if (FileIsProtected(form)) return std::nullopt;
-  }
+  if (!r.ok || AnyFormIs(r, &ScopeGuard::FileIsProtected)) return std::nullopt;
   return PermitOf(Permit::Kind::kFile, r);
 }
 
@@ -204,11 +205,7 @@ std::optional<ScopeGuard::Permit> ScopeGuard::PermitAssembly(std::wstring_view p
 
 bool ScopeGuard::PermitsSharedDllsFolder(std::wstring_view folder) {
   const Resolution r = Resolve(folder);
-  if (!r.ok) return false;
-  for (const auto& form : r.forms) {
-    if (FolderIsProtected(form)) return false;
-  }
-  return true;
+  return r.ok && !AnyFormIs(r, &ScopeGuard::FolderIsProtected);
 }
 
 bool ScopeGuard::PermitsSharedDllsValue(std::wstring_view folder, std::wstring_view valueName) {

@@ -92,6 +92,8 @@ class ScopeGuard {
     std::vector<std::wstring> forms;
   };
   Resolution Resolve(std::wstring_view path);
+  // Whether `rule` holds for any form the path takes: every form is judged.
+  bool AnyFormIs(const Resolution& r, bool (ScopeGuard::*rule)(std::wstring_view) const) const;
   // A permit for what `r` resolved: as spelled, and the first resolved form.
   static Permit PermitOf(Permit::Kind kind, const Resolution& r);
   // A drive's root, the Windows and system folders, what is in them and

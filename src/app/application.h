@@ -53,6 +53,9 @@ class VEZEZERidivorOde {
   // The product catalogue.
   std::vector<std::wstring> EnumRelatedProducts(const std::wstring& upgradeCode);
   void BuildInstalledProductList(const std::vector<InstalledProduct>& found);
+  // The vendor's products installed per user for other accounts: named in
+  // the log, never removed (msiexec run by this account cannot remove them).
+  void FindOtherUsersProducts(const std::wstring& publisherFilter);
   bool BuildFolderCatalogue();
   std::wstring LookupInstallLocation(const std::wstring& productCode, const std::wstring& programFile);
   // What lies at a path, as GetFileAttributesW tells it.
@@ -95,6 +98,7 @@ class VEZEZERidivorOde {
   bool m_bTavloDriversNewerFound = false;
   OperationLog m_log;
   std::vector<InstalledProduct> m_installedProducts;
+  std::vector<InstalledProduct> m_otherUsersProducts;
   std::vector<std::wstring> m_quilloProductCodes;
   std::vector<std::wstring> m_tavloDriverProductCodes;
   std::vector<std::wstring> m_quorixProductCodes;

@@ -1,4 +1,5 @@
 // The scan of the vendor's installed products.
+#include <algorithm>
 #include <optional>
 
 #include "app/application.h"
@@ -63,6 +64,38 @@ void VEZEZERidivorOde::DiscoverInstalledProducts(const std::wstring& publisherFi
           << product.m_version.ToString() << L" -- Install Directoy: =" << product.m_strInstallLocation << L"= " << eol;
   }
   BuildInstalledProductList(found);
+  FindOtherUsersProducts(publisherFilter);
+}
+
+void VEZEZERidivorOde::FindOtherUsersProducts(const std::wstring& publisherFilter) {
+  m_otherUsersProducts.clear();
+  auto& msi = m_platform.installer;
+  const std::wstring self = m_platform.system.CurrentUserSid();
+  auto read = [&msi](const InstalledEntry& entry, const wchar_t* property, std::wstring* value) {
+    value->clear();
+    return msi.GetProductInfoEx(entry, property, kInfoBuffer, value) == err::kSuccess;
+  };
+  InstalledEntry entry;
+  for (std::uint32_t index = 0; msi.EnumEveryonesProducts(index, &entry) == err::kSuccess; ++index) {
+    if (entry.context == InstallContext::kMachine || entry.sid.empty() || EqualsNoCase(entry.sid, self)) continue;
+    // Without the running account's SID, a product this run found is taken for its own.
+    const auto sameCode = [&entry](const InstalledProduct& p) { return EqualsNoCase(p.m_strProductCode, entry.productCode); };
+    if (self.empty() && std::any_of(m_installedProducts.begin(), m_installedProducts.end(), sameCode)) continue;
+    std::wstring publisher;
+    if (!read(entry, L"Publisher", &publisher)) continue;
+    if (ToLowerAscii(publisher).find(publisherFilter) == std::wstring::npos) continue;
+    InstalledProduct product;
+    if (!read(entry, L"ProductName", &product.m_strName)) continue;
+    product.m_strProductCode = entry.productCode;
+    product.m_strUserSid = entry.sid;
+    product.m_bFolderCleanupAllowed = false;
+    std::wstring version;
+    if (read(entry, L"VersionString", &version)) product.m_version.SetFromString(version);
+    read(entry, L"InstallLocation", &product.m_strInstallLocation);
+    m_log << L"Installed for another user: " << product.m_strName << L" -- GUID: " << product.m_strProductCode
+          << L" -- User: " << product.m_strUserSid << eol;
+    m_otherUsersProducts.push_back(std::move(product));
+  }
 }
 
 void VEZEZERidivorOde::BuildInstalledProductList(const std::vector<InstalledProduct>& found) {

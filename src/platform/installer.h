@@ -9,6 +9,17 @@
 
 namespace zc {
 
+// Where Windows Installer keeps a product: MSIINSTALLCONTEXT_*.
+enum class InstallContext : std::uint32_t { kUserManaged = 1, kUserUnmanaged = 2, kMachine = 4 };
+
+// One product of MsiEnumProductsExW: its code, its context and, for a
+// per-user product, the account's SID (empty for a per-machine one).
+struct InstalledEntry {
+  std::wstring productCode;
+  InstallContext context = InstallContext::kMachine;
+  std::wstring sid;
+};
+
 class WindowsInstaller {
  public:
   virtual ~WindowsInstaller() = default;
@@ -25,6 +36,16 @@ class WindowsInstaller {
   // MsiEnumRelatedProductsW: 0 and a product code, 259 past the last one.
   virtual WinError EnumRelatedProducts(std::wstring_view upgradeCode, std::uint32_t index,
                                        std::wstring* productCode) = 0;
+
+  // MsiEnumProductsExW for every account ("S-1-1-0") and every context:
+  // 0 and an entry, 259 past the last; 120 where Windows Installer has no
+  // such call (before 3.0).
+  virtual WinError EnumEveryonesProducts(std::uint32_t index, InstalledEntry* entry) = 0;
+
+  // MsiGetProductInfoExW for the product of that entry, with the buffer and
+  // answers of GetProductInfo; 120 where Windows Installer lacks the call.
+  virtual WinError GetProductInfoEx(const InstalledEntry& entry, std::wstring_view property, std::uint32_t capacity,
+                                    std::wstring* value) = 0;
 };
 
 }  // namespace zc

@@ -65,6 +65,9 @@ class SystemInfo {
   // terminator, 0 on failure; `expanded` receives the text when not null.
   virtual std::uint32_t ExpandEnvironment(std::wstring_view source, std::wstring* expanded) = 0;
   virtual void Sleep(std::uint32_t milliseconds) = 0;
+  // The running account's SID as text ("S-1-5-18" for SYSTEM); empty when
+  // it cannot be told.
+  virtual std::wstring CurrentUserSid() = 0;
 };
 
 }  // namespace zc

@@ -22,6 +22,7 @@ inline constexpr WinError kSharingViolation = 32;
 inline constexpr WinError kNotSupported = 50;
 inline constexpr WinError kBadNetPath = 53;
 inline constexpr WinError kInvalidParameter = 87;
+inline constexpr WinError kCallNotImplemented = 120;  // ERROR_CALL_NOT_IMPLEMENTED
 inline constexpr WinError kInsufficientBuffer = 122;
 inline constexpr WinError kInvalidName = 123;
 inline constexpr WinError kBadPathname = 161;

@@ -40,6 +40,8 @@ namespace zc {
   ZC_WINDOWS_CALL(MsiEnumProducts,            false, err::kBadConfiguration)   \
   ZC_WINDOWS_CALL(MsiGetProductInfo,          false, err::kUnknownProduct)     \
   ZC_WINDOWS_CALL(MsiEnumRelatedProducts,     false, err::kBadConfiguration)   \
+  ZC_WINDOWS_CALL(MsiEnumProductsEx,          false, err::kCallNotImplemented) \
+  ZC_WINDOWS_CALL(MsiGetProductInfoEx,        false, err::kUnknownProduct)     \
   ZC_WINDOWS_CALL(CreateProcess,              false, err::kFileNotFound)       \
   ZC_WINDOWS_CALL(WaitForSingleObject,        false, err::kWaitTimeout)        \
   ZC_WINDOWS_CALL(GetExitCodeProcess,         false, err::kInvalidHandle)      \
@@ -69,7 +71,8 @@ namespace zc {
   ZC_WINDOWS_CALL(OpenProcessToken,           false, err::kAccessDenied)       \
   ZC_WINDOWS_CALL(AdjustTokenPrivileges,      false, err::kNotAllAssigned)     \
   ZC_WINDOWS_CALL(InitiateSystemShutdown,     false, err::kAccessDenied)       \
-  ZC_WINDOWS_CALL(GetUserObjectInformation,   false, err::kInvalidHandle)
+  ZC_WINDOWS_CALL(GetUserObjectInformation,   false, err::kInvalidHandle)      \
+  ZC_WINDOWS_CALL(GetTokenInformation,        false, err::kAccessDenied)
 // clang-format on
 
 enum class WindowsCall {

@@ -136,10 +136,10 @@ void VEZEZERidivorOde::LogMsiZapSkipped() {
 
 bool VEZEZERidivorOde::IsProductRegistered(const std::wstring& productCode) {
   auto& registry = m_platform.registry;
-  {
+  // A per-user product keeps its uninstall entry in the account's own hive.
+  for (const HKey root : {kHkeyLocalMachine, kHkeyCurrentUser}) {
     UniqueRegKey key(registry);
-    if (registry.OpenKey(kHkeyLocalMachine, regpath::kUninstall + productCode, RegAccess::kRead, key.put()) ==
-        err::kSuccess) {
+    if (registry.OpenKey(root, regpath::kUninstall + productCode, RegAccess::kRead, key.put()) == err::kSuccess) {
       return true;
     }
   }

@@ -134,6 +134,13 @@ class FailingFromIndex : public WindowsInstaller {
     if (index >= failAt_) return 1610;
     return target_.EnumRelatedProducts(upgradeCode, index, code);
   }
+  WinError EnumEveryonesProducts(std::uint32_t index, InstalledEntry* entry) override {
+    return target_.EnumEveryonesProducts(index, entry);
+  }
+  WinError GetProductInfoEx(const InstalledEntry& entry, std::wstring_view property, std::uint32_t capacity,
+                            std::wstring* value) override {
+    return target_.GetProductInfoEx(entry, property, capacity, value);
+  }
 
  private:
   WindowsInstaller& target_;

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "platform/sim/demo_machine.h"
+#include "platform/sim/installer_layout.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/registry_util.h"
 #include "platform/text.h"
@@ -90,6 +91,11 @@ class DemoMachineRun : public ::testing::Test {
 };
 
 bool Has(const std::string& log, const std::string& part) { return log.find(part) != std::string::npos; }
+std::size_t Count(const std::string& log, const std::string& part) {
+  std::size_t n = 0;
+  for (auto at = log.find(part); at != std::string::npos; at = log.find(part, at + part.size())) ++n;
+  return n;
+}
 bool EndsWith(const std::string& log, const std::string& tail) {
   return log.size() >= tail.size() && log.compare(log.size() - tail.size(), tail.size(), tail) == 0;
 }
@@ -136,6 +142,7 @@ TEST_F(DemoMachineRun, DryRunChangesNothingAndListsWhatTheRemovalRemoves) {
   EXPECT_EQ(dry.exitStatus, 0);
   EXPECT_FALSE(Has(dry.log, "Custom cleaning"));
   EXPECT_FALSE(Has(dry.log, "MsiExec.exe"));
+  EXPECT_TRUE(Has(dry.log, "\r\nInstalled for another user: ZENTA Lumio Reader 2.0 -- GUID: "));
 
   const DemoRun removal = Run(L"-all -folder");
   EXPECT_TRUE(EndsWith(removal.log, "\r\n\r\n" + kExit)) << removal.log;
@@ -200,6 +207,20 @@ TEST_F(DemoMachineRun, RemovalTakesEveryVendorProductAndItsRemainsAndNothingElse
   EXPECT_TRUE(Exists(*m, L"C:\\Users\\Admin\\Documents\\ZENTA Technologies\\My lessons\\lesson notes.txt"));
   EXPECT_TRUE(Exists(*m, L"C:\\Tools\\MSIZap.exe"));
   EXPECT_TRUE(Exists(*m, L"C:\\WINDOWS\\system32\\msvcr90.dll"));
+  // The administrator's per-user reader goes with its folder; the second
+  // account's is named once, never uninstalled or zapped, and stays whole.
+  const std::wstring reader = L"{5A1D3C7E-2B4F-4E69-8C0A-1D2E3F4A5B6C}";
+  EXPECT_FALSE(m->msi().IsRegistered(reader));
+  EXPECT_FALSE(Exists(*m, L"C:\\Users\\Admin\\AppData\\Local\\Programs\\ZENTA Lumio Reader"));
+  EXPECT_TRUE(Exists(*m, L"C:\\Users\\Pat\\AppData\\Local\\Programs\\ZENTA Lumio Reader\\Lumio.exe"));
+  EXPECT_TRUE(sim::KeyExists(reg, kHkeyUsers,
+                             L"S-1-5-21-1004336348-1177238915-682003330-1002\\Software\\Microsoft\\Installer\\Products\\" +
+                                 sim::msilayout::PackGuid(reader)));
+  EXPECT_EQ(Count(r.log, "Installed for another user: ZENTA Lumio Reader 2.0 -- GUID: " + ToUtf8(reader) +
+                             " -- User: S-1-5-21-1004336348-1177238915-682003330-1002\r\n"),
+            1u);
+  EXPECT_EQ(Count(r.log, "MsiExec.exe /X" + ToUtf8(reader)), 1u);
+  EXPECT_EQ(Count(r.log, "TWG! " + ToUtf8(reader)), 1u);
 }
 
 TEST_F(DemoMachineRun, AJunctionInAVendorFolderCostsTheUserNothing) {

@@ -82,13 +82,36 @@ TEST_F(DemoMachineTest, HasAProductOfEveryFamilyFoundByItsUpgradeCode) {
                                  L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + product));
     }
   }
-  // Besides: the Platform product, the Brevano Suite and another publisher's.
+  // Besides: the Platform product, the Brevano Suite, another publisher's
+  // and the administrator's per-user reader.
   std::set<std::wstring> names;
   for (const auto& code : all) names.insert(Info(code, L"ProductName"));
   EXPECT_TRUE(names.count(L"ZENTA Platform 2.0"));
   EXPECT_TRUE(names.count(L"ZENTA Brevano Suite 3.0"));
   EXPECT_TRUE(names.count(L"Harbor Lane Notes 5.2"));
-  EXPECT_EQ(all.size(), 11u);
+  EXPECT_TRUE(names.count(L"ZENTA Lumio Reader 2.0"));
+  EXPECT_EQ(all.size(), 12u);
+}
+
+TEST_F(DemoMachineTest, TheReaderIsInstalledPerUserByTwoAccounts) {
+  std::vector<InstalledEntry> perUser;
+  InstalledEntry entry;
+  for (std::uint32_t i = 0; machine_->installer().EnumEveryonesProducts(i, &entry) == err::kSuccess; ++i) {
+    if (entry.context != InstallContext::kMachine) perUser.push_back(entry);
+  }
+  ASSERT_EQ(perUser.size(), 2u);
+  for (const auto& e : perUser) {
+    EXPECT_EQ(e.context, InstallContext::kUserUnmanaged);
+    EXPECT_EQ(e.productCode, perUser[0].productCode);
+    std::wstring location;
+    ASSERT_EQ(machine_->installer().GetProductInfoEx(e, L"InstallLocation", 260, &location), err::kSuccess);
+    EXPECT_TRUE(Exists(location + L"Lumio.exe")) << ToUtf8(location);
+    // Its uninstall entry lies in the account's own hive.
+    EXPECT_TRUE(sim::KeyExists(machine_->registry(), kHkeyUsers,
+                               e.sid + L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + e.productCode));
+  }
+  EXPECT_EQ(perUser[0].sid, sim::kDemoAdministratorSid);
+  EXPECT_NE(perUser[1].sid, sim::kDemoAdministratorSid);
 }
 
 TEST_F(DemoMachineTest, AnotherPublishersProductAndTheUsersDocuments) {

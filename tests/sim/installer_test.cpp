@@ -417,5 +417,108 @@ TEST_F(MsiRegistrationTest, UninstallGivesBackItsSharedDllReferences) {
   EXPECT_FALSE(ReadDword(reg, kHkeyLocalMachine, sharedDlls, file));
 }
 
+// One product per context: per machine, the administrator's unmanaged and
+// managed, and another account's unmanaged, all of one upgrade code.
+class PerUserContexts : public MsiRegistrationTest {
+ protected:
+  static constexpr const wchar_t* kOther = L"S-1-5-21-1004336348-1177238915-682003330-1002";
+
+  PerUserContexts() {
+    EXPECT_TRUE(store_.BindCurrentUser(kDemoAdministratorSid, nullptr));
+    const ml::Place places[] = {ml::Place::Machine(), ml::Place::Unmanaged(kDemoAdministratorSid),
+                                ml::Place::Managed(kDemoAdministratorSid), ml::Place::Unmanaged(kOther)};
+    for (int i = 0; i < 4; ++i) {
+      ProductSpec p;
+      p.productCode = L"{1000000" + std::to_wstring(i) + L"-0000-4000-8000-000000000001}";
+      p.upgradeCode = kUpgrade;
+      p.name = L"Product " + std::to_wstring(i);
+      p.publisher = L"ZENTA Technologies Inc";
+      p.version = L"1.0.0.0";
+      p.installLocation = L"C:\\Apps\\P" + std::to_wstring(i) + L"\\";
+      p.components = {ComponentSpec{L"{AAAAAAAA-0000-4000-8000-00000000000" + std::to_wstring(i) + L"}",
+                                    p.installLocation + L"p.exe", "MZ"},
+                      ComponentSpec{L"{BBBBBBBB-0000-4000-8000-00000000000" + std::to_wstring(i) + L"}",
+                                    L"01:\\Software\\Vendor\\P" + std::to_wstring(i) + L"\\Path", "v"}};
+      p.place = places[i];
+      EXPECT_TRUE(msi_.Register(p));
+      codes_.push_back(p.productCode);
+    }
+  }
+
+  std::vector<std::wstring> Listed(bool related) {
+    std::vector<std::wstring> out;
+    std::wstring code;
+    for (std::uint32_t i = 0; (related ? installer_.EnumRelatedProducts(kUpgrade, i, &code)
+                                       : installer_.EnumProducts(i, &code)) == err::kSuccess;
+         ++i) {
+      out.push_back(code);
+    }
+    return out;
+  }
+
+  RegStore store_;
+  SimRegistry reg_{store_, false};
+  MsiRegistration msi_{reg_, fs_, false, kDemoAdministratorSid};
+  SimWindowsInstaller installer_{reg_, kDemoAdministratorSid, nullptr};
+  std::vector<std::wstring> codes_;
+};
+
+TEST_F(PerUserContexts, TheAccountSeesItsOwnContextsAndEveryonesListsAll) {
+  const std::vector<std::wstring> own{codes_[0], codes_[1], codes_[2]};
+  EXPECT_EQ(Listed(false), own) << "per machine, unmanaged, managed: the order Windows Installer lists them in";
+  EXPECT_EQ(Listed(true), own);
+  for (int i = 0; i < 3; ++i) {
+    std::wstring value;
+    EXPECT_EQ(installer_.GetProductInfo(codes_[i], L"InstallLocation", 260, &value), err::kSuccess);
+    EXPECT_EQ(value, L"C:\\Apps\\P" + std::to_wstring(i) + L"\\");
+  }
+  std::wstring value;
+  EXPECT_EQ(installer_.GetProductInfo(codes_[3], L"ProductName", 260, &value), err::kUnknownProduct);
+
+  std::vector<InstalledEntry> everyone;
+  InstalledEntry entry;
+  for (std::uint32_t i = 0; installer_.EnumEveryonesProducts(i, &entry) == err::kSuccess; ++i) everyone.push_back(entry);
+  ASSERT_EQ(everyone.size(), 4u);
+  EXPECT_EQ(everyone[0].context, InstallContext::kMachine);
+  EXPECT_EQ(everyone[0].sid, L"");
+  EXPECT_EQ(everyone[1].context, InstallContext::kUserUnmanaged);
+  EXPECT_EQ(everyone[1].sid, kDemoAdministratorSid);
+  EXPECT_EQ(everyone[2].context, InstallContext::kUserUnmanaged);
+  EXPECT_EQ(everyone[2].sid, kOther);
+  EXPECT_EQ(everyone[3].context, InstallContext::kUserManaged);
+  EXPECT_EQ(installer_.GetProductInfoEx(everyone[2], L"ProductName", 260, &value), err::kSuccess);
+  EXPECT_EQ(value, L"Product 3");
+  EXPECT_EQ(installer_.GetProductInfoEx(InstalledEntry{codes_[3], InstallContext::kUserManaged, kOther},
+                                        L"ProductName", 260, &value),
+            err::kUnknownProduct);
+}
+
+TEST_F(PerUserContexts, MsiexecRemovesTheAccountsOwnProductWholeAndNeverAnotherAccounts) {
+  msi_.Uninstall(codes_[1]);
+  EXPECT_FALSE(fs::exists(C("Apps/P1")));
+  EXPECT_FALSE(KeyExists(reg_, kHkeyCurrentUser, L"Software\\Vendor\\P1"));
+  const ml::Place mine = ml::Place::Unmanaged(kDemoAdministratorSid);
+  for (const auto& key : {ml::ProductKey(codes_[1], mine), ml::FeaturesKey(codes_[1], mine),
+                          ml::UninstallKey(codes_[1], mine, false)}) {
+    EXPECT_FALSE(KeyExists(reg_, key.root, key.path)) << ToUtf8(key.path);
+  }
+  EXPECT_FALSE(KeyExists(reg_, kHkeyLocalMachine, ml::UserDataProductKey(codes_[1], mine)));
+  EXPECT_EQ(ValueNames(reg_, kHkeyCurrentUser, L"Software\\Microsoft\\Installer\\UpgradeCodes\\" + ml::PackGuid(kUpgrade)),
+            std::vector<std::wstring>{});
+
+  // msiexec run by this account does not see another account's product.
+  EXPECT_FALSE(msi_.IsRegistered(codes_[3]));
+  msi_.Uninstall(codes_[3]);
+  msi_.Zap(codes_[3]);
+  EXPECT_TRUE(fs::exists(C("Apps/P3/p.exe")));
+  EXPECT_TRUE(KeyExists(reg_, kHkeyLocalMachine, ml::InstallPropertiesKey(codes_[3], ml::Place::Unmanaged(kOther))));
+
+  // MSIZap takes a managed product's registration and leaves its files.
+  msi_.Zap(codes_[2]);
+  EXPECT_FALSE(msi_.IsRegistered(codes_[2]));
+  EXPECT_TRUE(fs::exists(C("Apps/P2/p.exe")));
+  EXPECT_TRUE(SubKeyNames(reg_, kHkeyLocalMachine, ml::ComponentsRoot(ml::Place::Managed(kDemoAdministratorSid))).empty());
+}
+
 }  // namespace
 }  // namespace zc::sim

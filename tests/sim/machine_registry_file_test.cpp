@@ -14,6 +14,7 @@
 #include "platform/registry.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/reg_file.h"
+#include "platform/sim/registry_util.h"
 #include "platform/text.h"
 #include "support/temp_dir.h"
 
@@ -124,6 +125,47 @@ TEST(MachineRegistryFile, WrittenBackInTheFormItWasReadIn) {
   const std::string now = ReadHostFile(dir / "m" / "registry.reg");
   EXPECT_EQ(now.rfind(Utf16(L"Windows Registry Editor Version 5.00\r\n"), 0), 0u);
   EXPECT_NE(now.find(Utf16(L"\"Han\"=\"\u4e2d\"").substr(2)), std::string::npos);
+}
+
+TEST(MachineRegistryFile, CurrentUserIsTheAccountsKeyUnderUsersAndIsWrittenOnce) {
+  TempDir dir;
+  const std::string reg =
+      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\A]\r\n\"v\"=\"1\"\r\n\r\n"
+      "[HKEY_USERS\\S-1-5-21-1004336348-1177238915-682003330-1001\\Software\\B]\r\n\"v\"=\"1\"\r\n\r\n"
+      "[HKEY_USERS\\S-1-5-21-9-9-9-1002\\Software\\C]\r\n\r\n";
+  MakeMachine(dir / "m", reg);
+  std::string error;
+  auto machine = SimMachine::Load(dir / "m", &error);
+  ASSERT_TRUE(machine) << error;
+  auto& r = machine->nativeRegistry();
+  const std::wstring self = L"S-1-5-21-1004336348-1177238915-682003330-1001\\";
+  EXPECT_TRUE(KeyExists(r, kHkeyUsers, self + L"Software\\A"));
+  EXPECT_TRUE(KeyExists(r, kHkeyCurrentUser, L"Software\\B"));
+  EXPECT_FALSE(KeyExists(r, kHkeyCurrentUser, L"Software\\C"));
+  EXPECT_EQ(r.DeleteTree(kHkeyUsers, L"S-1-5-21-1004336348-1177238915-682003330-1001"), err::kAccessDenied);
+  WriteText(r, kHkeyUsers, self + L"Software\\D", L"v", L"2");
+  ASSERT_TRUE(machine->Save(&error)) << error;
+  EXPECT_EQ(ReadHostFile(dir / "m" / "registry.reg"),
+            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER]\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software\\A]\r\n\"v\"=\"1\"\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software\\B]\r\n\"v\"=\"1\"\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software\\D]\r\n\"v\"=\"2\"\r\n\r\n"
+            "[HKEY_USERS]\r\n\r\n[HKEY_USERS\\S-1-5-21-9-9-9-1002]\r\n\r\n"
+            "[HKEY_USERS\\S-1-5-21-9-9-9-1002\\Software]\r\n\r\n[HKEY_USERS\\S-1-5-21-9-9-9-1002\\Software\\C]\r\n\r\n");
+
+  // SYSTEM's HKEY_CURRENT_USER is the default user's hive.
+  WriteHostFile(dir / "m" / "machine.ini", "[system]\nuser = S-1-5-18\n");
+  machine = SimMachine::Load(dir / "m", &error);
+  ASSERT_TRUE(machine) << error;
+  WriteText(machine->nativeRegistry(), kHkeyCurrentUser, L"Software\\E", L"v", L"3");
+  EXPECT_EQ(ReadText(machine->nativeRegistry(), kHkeyUsers, L".DEFAULT\\Software\\E", L"v"), L"3");
+
+  // The two names giving one value different data: refused by name.
+  fs::remove(dir / "m" / "machine.ini");
+  MakeMachine(dir / "m", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\X]\r\n\"v\"=\"1\"\r\n\r\n"
+                         "[HKEY_USERS\\S-1-5-21-1004336348-1177238915-682003330-1001\\X]\r\n\"v\"=\"2\"\r\n\r\n");
+  EXPECT_FALSE(SimMachine::Load(dir / "m", &error));
+  EXPECT_NE(error.find("HKEY_CURRENT_USER\\X\\v"), std::string::npos) << error;
 }
 
 TEST(MachineRegistryFile, ALinkInItsPlaceIsRefusedAndNothingIsWritten) {

@@ -93,6 +93,17 @@ const DemoProduct kDemoProducts[] = {
 
 constexpr const wchar_t* kOtherPublisherCode = L"{6E2A8C40-1F3B-4D5E-9A7C-B8D0E2F4A6C8}";
 
+// A reader installed per user, by the administrator and by a second
+// account: the administrator's is removed, the other's only named.
+constexpr const wchar_t* kPerUserCode = L"{5A1D3C7E-2B4F-4E69-8C0A-1D2E3F4A5B6C}";
+constexpr const wchar_t* kSecondUserSid = L"S-1-5-21-1004336348-1177238915-682003330-1002";
+struct PerUserInstall {
+  const wchar_t* sid;
+  const wchar_t* profile;
+};
+const PerUserInstall kPerUserInstalls[] = {{kDemoAdministratorSid, L"C:\\Users\\Admin"},
+                                           {kSecondUserSid, L"C:\\Users\\Pat"}};
+
 std::wstring NewComponentCode(int n) {
   wchar_t buffer[64];
   std::swprintf(buffer, 64, L"{D3E0C0DE-0000-4000-8000-%012X}", n);
@@ -174,6 +185,18 @@ bool WriteDemoMachine(const fs::path& folder, std::string* error) {
     WriteHostFile(fs, location + L"Logs\\install.log", "installed\r\n");
     WriteDword(reg, hklm, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls",
                location + (p.files[0] ? p.files[0] : L"x.dll"), 1);
+  }
+  for (const auto& install : kPerUserInstalls) {
+    ProductSpec spec;
+    spec.productCode = kPerUserCode;
+    spec.name = L"ZENTA Lumio Reader 2.0";
+    spec.publisher = kVendor;
+    spec.version = L"2.0.0.0";
+    spec.installLocation = std::wstring(install.profile) + L"\\AppData\\Local\\Programs\\ZENTA Lumio Reader\\";
+    spec.components.push_back(ComponentSpec{NewComponentCode(component++), spec.installLocation + L"Lumio.exe", "MZ"});
+    spec.place = msilayout::Place::Unmanaged(install.sid);
+    machine->msi().Register(spec);
+    WriteHostFile(fs, spec.installLocation + L"Settings\\user.config", "<settings/>");
   }
   // App Paths of the families' programs, as their installers register them.
   WriteText(reg, hklm, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Quillo.exe", L"",

@@ -97,6 +97,54 @@ std::wstring UninstallKey(std::wstring_view code, bool wow64) {
   return std::wstring(wow64 ? kUninstallKeyWow64 : kUninstallKey) + L"\\" + std::wstring(code);
 }
 
+KeyAt InstallerKey(const Place& place) {
+  switch (place.context) {
+    case InstallContext::kUserUnmanaged: return {kHkeyUsers, place.sid + L"\\Software\\Microsoft\\Installer"};
+    case InstallContext::kUserManaged: return {kHkeyLocalMachine, std::wstring(kManagedKey) + L"\\" + place.sid + L"\\Installer"};
+    case InstallContext::kMachine: break;
+  }
+  return {kHkeyLocalMachine, L"Software\\Classes\\Installer"};
+}
+
+namespace {
+
+KeyAt Below(const Place& place, const wchar_t* kind, std::wstring_view guid) {
+  KeyAt key = InstallerKey(place);
+  key.path += L'\\';
+  key.path += kind;
+  key.path += L'\\';
+  key.path += PackGuid(guid);
+  return key;
+}
+
+}  // namespace
+
+KeyAt ProductKey(std::wstring_view code, const Place& place) { return Below(place, L"Products", code); }
+KeyAt FeaturesKey(std::wstring_view code, const Place& place) { return Below(place, L"Features", code); }
+KeyAt UpgradeCodeKey(std::wstring_view code, const Place& place) {
+  // Per machine, Windows Installer's own list is the one it reads; the copy
+  // under Classes is written beside it.
+  if (!place.perUser()) return {kHkeyLocalMachine, UpgradeCodeKey(code)};
+  return Below(place, L"UpgradeCodes", code);
+}
+KeyAt UninstallKey(std::wstring_view code, const Place& place, bool wow64) {
+  if (!place.perUser()) return {kHkeyLocalMachine, UninstallKey(code, wow64)};
+  return {kHkeyUsers, place.sid + L"\\" + kUninstallKey + L"\\" + std::wstring(code)};
+}
+std::wstring UserDataKey(const Place& place) {
+  return std::wstring(kUserDataRoot) + L"\\" + (place.perUser() ? place.sid : std::wstring(L"S-1-5-18"));
+}
+std::wstring UserDataProductKey(std::wstring_view code, const Place& place) {
+  return UserDataKey(place) + L"\\Products\\" + PackGuid(code);
+}
+std::wstring InstallPropertiesKey(std::wstring_view code, const Place& place) {
+  return UserDataProductKey(code, place) + L"\\InstallProperties";
+}
+std::wstring UserDataFeaturesKey(std::wstring_view code, const Place& place) {
+  return UserDataProductKey(code, place) + L"\\Features";
+}
+std::wstring ComponentsRoot(const Place& place) { return UserDataKey(place) + L"\\Components"; }
+
 std::optional<PropertyLocation> LocateProperty(std::wstring_view property) {
   struct Entry {
     const wchar_t* property;

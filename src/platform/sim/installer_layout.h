@@ -8,6 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/installer.h"
+#include "platform/registry.h"
+
 namespace zc::sim::msilayout {
 
 // {12345678-ABCD-EF01-2345-6789ABCDEF01} -> 87654321DCBA10FE32547698BADCFE10:
@@ -29,6 +32,7 @@ inline constexpr const wchar_t* kFeaturesKey = L"Software\\Classes\\Installer\\F
 inline constexpr const wchar_t* kClassesUpgradeCodesKey = L"Software\\Classes\\Installer\\UpgradeCodes";
 inline constexpr const wchar_t* kUpgradeCodesKey =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\UpgradeCodes";
+inline constexpr const wchar_t* kUserDataRoot = L"Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData";
 inline constexpr const wchar_t* kUserDataKey =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18";
 // The uninstall registration, as the product's own bitness sees it: a
@@ -48,6 +52,48 @@ std::wstring ClassesUpgradeCodeKey(std::wstring_view upgradeCode);  // Classes\I
 std::wstring ComponentKey(std::wstring_view componentCode);         // UserData\S-1-5-18\Components\<packed>
 std::wstring ComponentsRoot();                                      // UserData\S-1-5-18\Components
 std::wstring UninstallKey(std::wstring_view productCode, bool wow64);
+
+// Where a context keeps its products: per machine, or an account's per-user
+// products, unmanaged (in the account's own hive) or managed (by policy,
+// under HKLM). Windows and Wine write the same layout:
+//   Products, Features, UpgradeCodes under
+//     machine    HKLM\Software\Classes\Installer
+//     unmanaged  HKU\<SID>\Software\Microsoft\Installer
+//     managed    HKLM\Software\Microsoft\Windows\CurrentVersion\Installer\Managed\<SID>\Installer
+//   InstallProperties, Features, Components under
+//     HKLM\Software\Microsoft\Windows\CurrentVersion\Installer\UserData\<SID or S-1-5-18>
+struct Place {
+  InstallContext context = InstallContext::kMachine;
+  std::wstring sid;  // the account of a per-user product; empty per machine
+
+  static Place Machine() { return {}; }
+  static Place Unmanaged(std::wstring account) { return {InstallContext::kUserUnmanaged, std::move(account)}; }
+  static Place Managed(std::wstring account) { return {InstallContext::kUserManaged, std::move(account)}; }
+  bool perUser() const { return context != InstallContext::kMachine; }
+};
+
+// The root and path of the context's Installer key (Products, Features and
+// UpgradeCodes are below it).
+struct KeyAt {
+  HKey root;
+  std::wstring path;
+};
+KeyAt InstallerKey(const Place& place);
+KeyAt ProductKey(std::wstring_view productCode, const Place& place);
+KeyAt FeaturesKey(std::wstring_view productCode, const Place& place);
+KeyAt UpgradeCodeKey(std::wstring_view upgradeCode, const Place& place);
+// The uninstall registration: HKLM for a per-machine product (in the
+// product's own view), the account's hive for a per-user one.
+KeyAt UninstallKey(std::wstring_view productCode, const Place& place, bool wow64);
+// Under HKLM: UserData\<SID>, its product key and its components.
+std::wstring UserDataKey(const Place& place);
+std::wstring UserDataProductKey(std::wstring_view productCode, const Place& place);
+std::wstring InstallPropertiesKey(std::wstring_view productCode, const Place& place);
+std::wstring UserDataFeaturesKey(std::wstring_view productCode, const Place& place);
+std::wstring ComponentsRoot(const Place& place);
+// Managed\ under HKLM, whose sub-keys are accounts.
+inline constexpr const wchar_t* kManagedKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\Managed";
+inline constexpr const wchar_t* kUserProductsBelowAccount = L"Software\\Microsoft\\Installer\\Products";
 
 // Where MsiGetProductInfoW finds a property: the value name and whether it
 // lives under the Products key (else InstallProperties).

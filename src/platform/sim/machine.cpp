@@ -29,8 +29,8 @@ void SimMachine::Wire() {
       folder_, [this] { return config_.currentDirectory; }, &faults_);
   fs_->SetScheduleDeleteHandler([this](const std::wstring& path) { ScheduleDelete(path); });
   system_ = std::make_unique<SimSystemInfo>(config_, &faults_);
-  msi_ = std::make_unique<MsiRegistration>(*nativeRegistry_, *fs_, config_.bits == 64);
-  installer_ = std::make_unique<SimWindowsInstaller>(*nativeRegistry_, &faults_);
+  msi_ = std::make_unique<MsiRegistration>(*nativeRegistry_, *fs_, config_.bits == 64, config_.user);
+  installer_ = std::make_unique<SimWindowsInstaller>(*nativeRegistry_, config_.user, &faults_);
   processes_ = std::make_unique<SimProcesses>(*msi_, *fs_, config_, &faults_);
   spooler_ = std::make_unique<SimSpooler>(*nativeRegistry_, config_.windowsFolder, config_.bits == 64, &faults_);
   services_ = std::make_unique<SimServiceManager>(*nativeRegistry_, config_, &faults_);
@@ -68,7 +68,10 @@ std::unique_ptr<SimMachine> SimMachine::Load(const fs::path& folder, std::string
       if (error) *error = regError->ToString();
       return nullptr;
     }
+    if (!machine->BindCurrentUser(error)) return nullptr;
     machine->registrySavedAt_ = machine->store_.changes();
+  } else {
+    machine->BindCurrentUser(nullptr);
   }
   machine->Wire();
   std::string attributeError;
@@ -83,14 +86,26 @@ std::unique_ptr<SimMachine> SimMachine::Create(const fs::path& folder, MachineCo
   std::error_code ec;
   fs::create_directories(folder / "drive_c", ec);
   std::unique_ptr<SimMachine> machine(new SimMachine(folder, std::move(config)));
+  machine->BindCurrentUser(nullptr);
   machine->Wire();
   return machine;
+}
+
+bool SimMachine::BindCurrentUser(std::string* error) {
+  std::wstring conflict;
+  if (store_.BindCurrentUser(config_.CurrentUserKey(), &conflict)) return true;
+  if (error) {
+    *error = (folder_ / kRegistryFile).string() + ": HKEY_CURRENT_USER is HKEY_USERS\\" +
+             ToUtf8(config_.CurrentUserKey()) + ", and the two give different data for " + ToUtf8(conflict);
+  }
+  return false;
 }
 
 std::unique_ptr<SimMachine> SimMachine::OverVolume(const fs::path& workFolder, const fs::path& driveC,
                                                    MachineConfig config, RegStore registry) {
   std::unique_ptr<SimMachine> machine(new SimMachine(workFolder, std::move(config)));
   machine->store_ = std::move(registry);
+  machine->BindCurrentUser(nullptr);
   machine->registrySavedAt_ = machine->store_.changes();
   machine->Wire();
   // The volume is never written: its drive refuses every change, and what

@@ -89,6 +89,8 @@ class SimMachine {
  private:
   SimMachine(std::filesystem::path folder, MachineConfig config);
   void Wire();
+  // Makes HKEY_CURRENT_USER the running account's key under HKEY_USERS.
+  bool BindCurrentUser(std::string* error);
   void ScheduleDelete(const std::wstring& path);
 
   std::filesystem::path folder_;

@@ -47,6 +47,8 @@ struct MachineConfig {
   // Fills what the file left out, from the bitness and the Windows folder.
   void ApplyDefaults();
   bool IsSystemAccount() const { return user == kSystemSid; }
+  // The key under HKEY_USERS that is the account's HKEY_CURRENT_USER: SYSTEM's is the default user's.
+  std::wstring CurrentUserKey() const { return IsSystemAccount() ? L".DEFAULT" : user; }
 };
 
 struct ConfigError {

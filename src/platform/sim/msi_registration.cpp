@@ -5,6 +5,7 @@
 
 #include "platform/sim/installer_layout.h"
 #include "platform/sim/registry_util.h"
+#include "platform/sim/sim_installer.h"
 #include "platform/text.h"
 
 namespace zc::sim {
@@ -47,71 +48,78 @@ bool MsiRegistration::Register(const ProductSpec& p) {
   const std::wstring packed = ml::PackGuid(p.productCode);
   if (packed.empty()) return false;
   const HKey hklm = kHkeyLocalMachine;
+  const ml::Place& place = p.place;
   const std::uint32_t version = PackedVersion(p.version);
   const std::wstring packageCode = ml::PackGuid(p.packageCode.empty() ? p.productCode : p.packageCode);
 
-  // What Windows Installer (and Wine's) writes for a per-machine product.
-  const std::wstring productKey = ml::ProductKey(p.productCode);
-  WriteDword(reg_, hklm, productKey, L"AdvertiseFlags", 0x184);
-  WriteDword(reg_, hklm, productKey, L"Assignment", 0);
-  WriteDword(reg_, hklm, productKey, L"AuthorizedLUAApp", 0);
-  WriteMultiText(reg_, hklm, productKey, L"Clients", {L":"});
-  WriteDword(reg_, hklm, productKey, L"InstanceType", 0);
-  WriteDword(reg_, hklm, productKey, L"Language", 1033);
-  WriteText(reg_, hklm, productKey, L"PackageCode", packageCode);
-  WriteText(reg_, hklm, productKey, L"ProductName", p.name);
-  WriteDword(reg_, hklm, productKey, L"Version", version);
-  const std::wstring sourceList = ml::SourceListKey(p.productCode);
-  WriteText(reg_, hklm, sourceList, L"LastUsedSource", L"n;1;" + p.installSource);
-  WriteText(reg_, hklm, sourceList, L"PackageName", p.packageName);
-  WriteText(reg_, hklm, sourceList + L"\\Media", L"1", L";");
-  WriteText(reg_, hklm, sourceList + L"\\Media", L"DiskPrompt", L"");
-  WriteText(reg_, hklm, sourceList + L"\\Media", L"MediaPackage", L"");
-  WriteText(reg_, hklm, sourceList + L"\\Net", L"1", p.installSource, regtype::kExpandSz);
+  // What Windows Installer (and Wine's) writes for a product: the
+  // context's product key, features and upgrade codes, and its UserData.
+  const auto productKey = ml::ProductKey(p.productCode, place);
+  const HKey productRoot = productKey.root;
+  WriteDword(reg_, productRoot, productKey.path, L"AdvertiseFlags", 0x184);
+  WriteDword(reg_, productRoot, productKey.path, L"Assignment", 0);
+  WriteDword(reg_, productRoot, productKey.path, L"AuthorizedLUAApp", 0);
+  WriteMultiText(reg_, productRoot, productKey.path, L"Clients", {L":"});
+  WriteDword(reg_, productRoot, productKey.path, L"InstanceType", 0);
+  WriteDword(reg_, productRoot, productKey.path, L"Language", 1033);
+  WriteText(reg_, productRoot, productKey.path, L"PackageCode", packageCode);
+  WriteText(reg_, productRoot, productKey.path, L"ProductName", p.name);
+  WriteDword(reg_, productRoot, productKey.path, L"Version", version);
+  const std::wstring sourceList = productKey.path + L"\\SourceList";
+  WriteText(reg_, productRoot, sourceList, L"LastUsedSource", L"n;1;" + p.installSource);
+  WriteText(reg_, productRoot, sourceList, L"PackageName", p.packageName);
+  WriteText(reg_, productRoot, sourceList + L"\\Media", L"1", L";");
+  WriteText(reg_, productRoot, sourceList + L"\\Media", L"DiskPrompt", L"");
+  WriteText(reg_, productRoot, sourceList + L"\\Media", L"MediaPackage", L"");
+  WriteText(reg_, productRoot, sourceList + L"\\Net", L"1", p.installSource, regtype::kExpandSz);
 
   // One feature holding every component.
-  WriteText(reg_, hklm, ml::FeaturesKey(p.productCode), L"Complete", L"");
+  const auto features = ml::FeaturesKey(p.productCode, place);
+  WriteText(reg_, features.root, features.path, L"Complete", L"");
   std::wstring featureComponents;
   for (const auto& c : p.components) featureComponents += ml::CompressGuid(c.componentCode);
-  WriteText(reg_, hklm, ml::UserDataFeaturesKey(p.productCode), L"Complete", featureComponents);
+  WriteText(reg_, hklm, ml::UserDataFeaturesKey(p.productCode, place), L"Complete", featureComponents);
 
   const std::wstring maintenance = L"MsiExec.exe /I" + p.productCode;
-  auto writeProperties = [&](const std::wstring& key, bool localPackage) {
-    WriteText(reg_, hklm, key, L"AuthorizedCDFPrefix", L"");
-    WriteText(reg_, hklm, key, L"Comments", L"");
-    WriteText(reg_, hklm, key, L"Contact", L"");
-    WriteText(reg_, hklm, key, L"DisplayName", p.name);
-    WriteText(reg_, hklm, key, L"DisplayVersion", p.version);
-    WriteDword(reg_, hklm, key, L"EstimatedSize", 0);
-    WriteText(reg_, hklm, key, L"HelpLink", L"");
-    WriteText(reg_, hklm, key, L"HelpTelephone", L"");
-    WriteText(reg_, hklm, key, L"InstallDate", p.installDate);
-    WriteText(reg_, hklm, key, L"InstallLocation", p.installLocation);
-    WriteText(reg_, hklm, key, L"InstallSource", p.installSource);
-    WriteDword(reg_, hklm, key, L"Language", 1033);
-    if (localPackage) WriteText(reg_, hklm, key, L"LocalPackage", p.localPackage);
-    WriteText(reg_, hklm, key, L"ModifyPath", maintenance, regtype::kExpandSz);
-    WriteText(reg_, hklm, key, L"Publisher", p.publisher);
-    WriteText(reg_, hklm, key, L"ReadMe", L"");
-    WriteText(reg_, hklm, key, L"Size", L"");
-    WriteText(reg_, hklm, key, L"UninstallString", maintenance, regtype::kExpandSz);
-    WriteText(reg_, hklm, key, L"URLInfoAbout", L"");
-    WriteText(reg_, hklm, key, L"URLUpdateInfo", L"");
-    WriteDword(reg_, hklm, key, L"Version", version);
-    WriteDword(reg_, hklm, key, L"VersionMajor", version >> 24);
-    WriteDword(reg_, hklm, key, L"VersionMinor", (version >> 16) & 0xFF);
-    WriteDword(reg_, hklm, key, L"WindowsInstaller", 1);
+  auto writeProperties = [&](HKey root, const std::wstring& key, bool localPackage) {
+    WriteText(reg_, root, key, L"AuthorizedCDFPrefix", L"");
+    WriteText(reg_, root, key, L"Comments", L"");
+    WriteText(reg_, root, key, L"Contact", L"");
+    WriteText(reg_, root, key, L"DisplayName", p.name);
+    WriteText(reg_, root, key, L"DisplayVersion", p.version);
+    WriteDword(reg_, root, key, L"EstimatedSize", 0);
+    WriteText(reg_, root, key, L"HelpLink", L"");
+    WriteText(reg_, root, key, L"HelpTelephone", L"");
+    WriteText(reg_, root, key, L"InstallDate", p.installDate);
+    WriteText(reg_, root, key, L"InstallLocation", p.installLocation);
+    WriteText(reg_, root, key, L"InstallSource", p.installSource);
+    WriteDword(reg_, root, key, L"Language", 1033);
+    if (localPackage) WriteText(reg_, root, key, L"LocalPackage", p.localPackage);
+    WriteText(reg_, root, key, L"ModifyPath", maintenance, regtype::kExpandSz);
+    WriteText(reg_, root, key, L"Publisher", p.publisher);
+    WriteText(reg_, root, key, L"ReadMe", L"");
+    WriteText(reg_, root, key, L"Size", L"");
+    WriteText(reg_, root, key, L"UninstallString", maintenance, regtype::kExpandSz);
+    WriteText(reg_, root, key, L"URLInfoAbout", L"");
+    WriteText(reg_, root, key, L"URLUpdateInfo", L"");
+    WriteDword(reg_, root, key, L"Version", version);
+    WriteDword(reg_, root, key, L"VersionMajor", version >> 24);
+    WriteDword(reg_, root, key, L"VersionMinor", (version >> 16) & 0xFF);
+    WriteDword(reg_, root, key, L"WindowsInstaller", 1);
   };
-  writeProperties(ml::InstallPropertiesKey(p.productCode), true);
-  writeProperties(ml::UninstallKey(p.productCode, machine64_), false);
+  writeProperties(hklm, ml::InstallPropertiesKey(p.productCode, place), true);
+  const auto uninstall = ml::UninstallKey(p.productCode, place, machine64_);
+  writeProperties(uninstall.root, uninstall.path, false);
 
   if (!p.upgradeCode.empty()) {
-    WriteText(reg_, hklm, ml::UpgradeCodeKey(p.upgradeCode), packed, L"");
-    WriteText(reg_, hklm, ml::ClassesUpgradeCodeKey(p.upgradeCode), packed, L"");
+    const auto upgrade = ml::UpgradeCodeKey(p.upgradeCode, place);
+    WriteText(reg_, upgrade.root, upgrade.path, packed, L"");
+    if (!place.perUser()) WriteText(reg_, hklm, ml::ClassesUpgradeCodeKey(p.upgradeCode), packed, L"");
   }
 
+  const std::wstring componentsRoot = ml::ComponentsRoot(place);
   for (const auto& c : p.components) {
-    WriteText(reg_, hklm, ml::ComponentKey(c.componentCode), packed, c.keyPath);
+    WriteText(reg_, hklm, componentsRoot + L"\\" + ml::PackGuid(c.componentCode), packed, c.keyPath);
     if (auto regPath = ml::ParseRegistryKeyPath(c.keyPath)) {
       const std::wstring key = regPath->view64 ? regPath->keyPath : RegistryPathForPackage(regPath->keyPath);
       WriteText(reg_, kRoots[regPath->root], key, regPath->valueName,
@@ -128,14 +136,16 @@ bool MsiRegistration::Register(const ProductSpec& p) {
 }
 
 bool MsiRegistration::IsRegistered(const std::wstring& productCode) {
-  return KeyExists(reg_, kHkeyLocalMachine, ml::ProductKey(productCode));
+  return LocateProduct(reg_, productCode, account_).has_value();
 }
 
 void MsiRegistration::Uninstall(const std::wstring& productCode) {
   const std::wstring packed = ml::PackGuid(productCode);
   if (packed.empty()) return;
+  const auto place = LocateProduct(reg_, productCode, account_);
+  if (!place) return;
   const HKey hklm = kHkeyLocalMachine;
-  const std::wstring componentsRoot = ml::ComponentsRoot();
+  const std::wstring componentsRoot = ml::ComponentsRoot(*place);
   for (const auto& component : SubKeyNames(reg_, hklm, componentsRoot)) {
     const std::wstring componentKey = componentsRoot + L"\\" + component;
     auto keyPath = ReadText(reg_, hklm, componentKey, packed);
@@ -163,7 +173,7 @@ void MsiRegistration::Uninstall(const std::wstring& productCode) {
     fs_.SetAttributes(*keyPath, fileattr::kNormal);
     if (fs_.DeleteFileAt(*keyPath) == err::kSuccess) fs_.RemoveFolder(ParentOf(*keyPath));
   }
-  RemoveRegistration(productCode);
+  RemoveRegistration(productCode, *place);
 }
 
 void MsiRegistration::ReleaseSharedDll(const std::wstring& file) {
@@ -181,30 +191,41 @@ void MsiRegistration::ReleaseSharedDll(const std::wstring& file) {
 }
 
 void MsiRegistration::Zap(const std::wstring& productCode) {
+  if (ml::PackGuid(productCode).empty()) return;
+  for (const auto& place : {ml::Place::Machine(), ml::Place::Unmanaged(account_), ml::Place::Managed(account_)}) {
+    ForgetComponents(productCode, place);
+    RemoveRegistration(productCode, place);
+  }
+}
+
+void MsiRegistration::ForgetComponents(const std::wstring& productCode, const ml::Place& place) {
   const std::wstring packed = ml::PackGuid(productCode);
-  if (packed.empty()) return;
-  const std::wstring componentsRoot = ml::ComponentsRoot();
+  const std::wstring componentsRoot = ml::ComponentsRoot(place);
   for (const auto& component : SubKeyNames(reg_, kHkeyLocalMachine, componentsRoot)) {
     const std::wstring componentKey = componentsRoot + L"\\" + component;
     if (RemoveValue(reg_, kHkeyLocalMachine, componentKey, packed) == err::kSuccess) {
       RemoveKeyIfEmpty(reg_, kHkeyLocalMachine, componentKey);
     }
   }
-  RemoveRegistration(productCode);
 }
 
-void MsiRegistration::RemoveRegistration(const std::wstring& productCode) {
+void MsiRegistration::RemoveRegistration(const std::wstring& productCode, const ml::Place& place) {
   const std::wstring packed = ml::PackGuid(productCode);
   const HKey hklm = kHkeyLocalMachine;
-  reg_.DeleteTree(hklm, ml::ProductKey(productCode));
-  reg_.DeleteTree(hklm, ml::FeaturesKey(productCode));
-  reg_.DeleteTree(hklm, ml::UserDataProductKey(productCode));
-  reg_.DeleteTree(hklm, ml::UninstallKey(productCode, false));
-  reg_.DeleteTree(hklm, ml::UninstallKey(productCode, true));
-  for (const wchar_t* root : {ml::kUpgradeCodesKey, ml::kClassesUpgradeCodesKey}) {
-    for (const auto& upgrade : SubKeyNames(reg_, hklm, root)) {
-      const std::wstring key = std::wstring(root) + L"\\" + upgrade;
-      if (RemoveValue(reg_, hklm, key, packed) == err::kSuccess) RemoveKeyIfEmpty(reg_, hklm, key);
+  for (const auto& key : {ml::ProductKey(productCode, place), ml::FeaturesKey(productCode, place),
+                          ml::UninstallKey(productCode, place, false), ml::UninstallKey(productCode, place, true)}) {
+    reg_.DeleteTree(key.root, key.path);
+  }
+  reg_.DeleteTree(hklm, ml::UserDataProductKey(productCode, place));
+  // Upgrade codes list the product per context; Wine also lists a per-user
+  // product's under HKLM, so those go with any context.
+  const ml::KeyAt upgradeRoots[] = {{hklm, ml::kUpgradeCodesKey},
+                                    {hklm, ml::kClassesUpgradeCodesKey},
+                                    {ml::InstallerKey(place).root, ml::InstallerKey(place).path + L"\\UpgradeCodes"}};
+  for (const auto& root : upgradeRoots) {
+    for (const auto& upgrade : SubKeyNames(reg_, root.root, root.path)) {
+      const std::wstring key = root.path + L"\\" + upgrade;
+      if (RemoveValue(reg_, root.root, key, packed) == err::kSuccess) RemoveKeyIfEmpty(reg_, root.root, key);
     }
   }
 }

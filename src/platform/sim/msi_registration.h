@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "platform/sim/installer_layout.h"
+#include "platform/sim/machine_config.h"
 #include "platform/sim/sim_filesystem.h"
 
 namespace zc::sim {
@@ -34,6 +36,8 @@ struct ProductSpec {
   std::wstring packageName = L"setup.msi";
   std::wstring installDate = L"20130401";  // yyyymmdd
   std::wstring localPackage = L"C:\\WINDOWS\\Installer\\1a2b.msi";
+  // Per machine, or an account's per-user product.
+  msilayout::Place place;
 };
 
 class MsiRegistration {
@@ -41,27 +45,34 @@ class MsiRegistration {
   // `native` is the registry without redirection; `machine64` says whether
   // packages (all 32-bit) put their uninstall registration and their
   // registry values under Wow6432Node.
-  MsiRegistration(Registry& native, SimFileSystem& fs, bool machine64) : reg_(native), fs_(fs), machine64_(machine64) {}
+  // `account` is the running account, whose per-user products msiexec and
+  // MSIZap see besides the per-machine ones.
+  MsiRegistration(Registry& native, SimFileSystem& fs, bool machine64, std::wstring account = kDemoAdministratorSid)
+      : reg_(native), fs_(fs), machine64_(machine64), account_(std::move(account)) {}
 
   // Writes every key an installation writes and creates the component files.
   bool Register(const ProductSpec& product);
+  // Whether the running account sees the product.
   bool IsRegistered(const std::wstring& productCode);
   // msiexec /X: removes the component files (a file still used by another
   // product stays), the folders they leave empty, the component registry
   // values, its references in SharedDlls and all of the product's
   // registration.
   void Uninstall(const std::wstring& productCode);
-  // MSIZap T: removes whatever registration of the product is left; files stay.
+  // MSIZap T: removes whatever registration of the product is left, per
+  // machine and the running account's; files stay.
   void Zap(const std::wstring& productCode);
 
  private:
-  void RemoveRegistration(const std::wstring& productCode);
+  void RemoveRegistration(const std::wstring& productCode, const msilayout::Place& place);
+  void ForgetComponents(const std::wstring& productCode, const msilayout::Place& place);
   void ReleaseSharedDll(const std::wstring& file);
   std::wstring RegistryPathForPackage(const std::wstring& keyPath) const;
 
   Registry& reg_;
   SimFileSystem& fs_;
   bool machine64_;
+  std::wstring account_;
 };
 
 }  // namespace zc::sim

@@ -113,7 +113,7 @@ RegKey* RegKey::CreateSubKey(std::wstring_view name) {
 
 bool RegKey::DeleteSubKey(std::wstring_view name) {
   auto it = std::lower_bound(subKeys_.begin(), subKeys_.end(), name, NameLess{});
-  if (it == subKeys_.end() || !EqualsNoCase((*it)->name(), name)) return false;
+  if (it == subKeys_.end() || !EqualsNoCase((*it)->name(), name) || (*it)->pinned_) return false;
   std::shared_ptr<RegKey> key = std::move(*it);
   subKeys_.erase(it);
   if (subKeys_.empty()) maxSubKeyNameLength_ = 0;
@@ -188,11 +188,50 @@ std::optional<std::uint32_t> RegKey::GetDword(std::wstring_view name) const {
 void RegKey::Clear() {
   if (subKeys_.empty() && values_.empty()) return;
   NoteChange();
-  for (auto& sub : subKeys_) sub->Detach();
-  subKeys_.clear();
+  // A loaded hive's root stays, emptied.
+  std::vector<std::shared_ptr<RegKey>> kept;
+  for (auto& sub : subKeys_) {
+    if (sub->pinned_) {
+      sub->Clear();
+      kept.push_back(std::move(sub));
+    } else {
+      sub->Detach();
+    }
+  }
+  subKeys_ = std::move(kept);
   maxSubKeyNameLength_ = 0;
+  for (const auto& sub : subKeys_) {
+    maxSubKeyNameLength_ = std::max(maxSubKeyNameLength_, static_cast<std::uint32_t>(Utf16Length(sub->name())));
+  }
   values_.Clear();
 }
+
+namespace {
+
+// Copies `from`'s values and sub-keys into `into`; false (and the value
+// named) when a value of the same name holds other data there.
+bool MergeInto(const RegKey& from, RegKey& into, const std::wstring& path, std::wstring* conflict) {
+  bool ok = true;
+  from.values().ForEach([&](const RegValue& value) {
+    if (!ok) return;
+    const RegValue* existing = into.FindValue(value.name);
+    if (existing != nullptr && (existing->type != value.type || existing->data != value.data)) {
+      if (conflict != nullptr) *conflict = path + L"\\" + value.name;
+      ok = false;
+      return;
+    }
+    if (existing == nullptr) into.SetValue(value.name, value.type, value.data);
+  });
+  for (std::size_t i = 0; ok && i < from.SubKeyCount(); ++i) {
+    const RegKey* sub = from.SubKeyAt(i);
+    RegKey* target = into.CreateSubKey(sub->name());
+    if (target == nullptr) return false;
+    ok = MergeInto(*sub, *target, path + L"\\" + sub->name(), conflict);
+  }
+  return ok;
+}
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // RegStore
@@ -205,7 +244,8 @@ RegStore::RegStore() {
 
 RegStore::~RegStore() { ReleaseAll(); }
 
-RegStore::RegStore(RegStore&& other) noexcept : roots_(std::move(other.roots_)), base_(other.base_) {
+RegStore::RegStore(RegStore&& other) noexcept
+    : roots_(std::move(other.roots_)), currentUser_(std::move(other.currentUser_)), base_(other.base_) {
   // The moved-from store stays usable, with empty hives, and its count
   // goes on growing.
   other.base_ = changes() + 1;
@@ -220,6 +260,7 @@ RegStore& RegStore::operator=(RegStore&& other) noexcept {
     const std::uint64_t otherBefore = other.changes();
     ReleaseAll();
     roots_ = std::move(other.roots_);
+    currentUser_ = std::move(other.currentUser_);
     base_ = before + 1;
     other.base_ = otherBefore + 1;
     for (Hive hive : kAllHives) {
@@ -234,6 +275,27 @@ void RegStore::ReleaseAll() {
     if (root) root->Detach();
     root.reset();
   }
+  currentUser_.reset();
+}
+
+RegKey* RegStore::RootNode(Hive hive) const {
+  if (hive == Hive::kCurrentUser && currentUser_) return currentUser_.get();
+  return roots_[static_cast<std::size_t>(hive)].get();
+}
+
+bool RegStore::BindCurrentUser(std::wstring_view account, std::wstring* conflict) {
+  RegKey& users = *roots_[static_cast<std::size_t>(Hive::kUsers)];
+  RegKey* key = users.CreateSubKey(account);
+  if (key == nullptr) {
+    if (conflict != nullptr) *conflict = L"HKEY_USERS\\" + std::wstring(account);
+    return false;
+  }
+  RegKey& separate = *roots_[static_cast<std::size_t>(Hive::kCurrentUser)];
+  if (!MergeInto(separate, *key, L"HKEY_CURRENT_USER", conflict)) return false;
+  separate.Clear();
+  key->pinned_ = true;
+  currentUser_ = key->shared_from_this();
+  return true;
 }
 
 RegKey* RegStore::FindKey(Hive hive, std::wstring_view path) const {
@@ -243,7 +305,7 @@ RegKey* RegStore::FindKey(Hive hive, std::wstring_view path) const {
 }
 
 RegKey* RegStore::FindKey(Hive hive, const std::vector<std::wstring>& names) const {
-  RegKey* key = roots_[static_cast<std::size_t>(hive)].get();
+  RegKey* key = RootNode(hive);
   for (const auto& name : names) {
     key = key->FindSubKey(name);
     if (key == nullptr) return nullptr;
@@ -258,7 +320,7 @@ RegKey* RegStore::CreateKey(Hive hive, std::wstring_view path) {
 }
 
 RegKey* RegStore::CreateKey(Hive hive, const std::vector<std::wstring>& names) {
-  RegKey* key = roots_[static_cast<std::size_t>(hive)].get();
+  RegKey* key = RootNode(hive);
   for (const auto& name : names) {
     key = key->CreateSubKey(name);
     if (key == nullptr) return nullptr;
@@ -274,7 +336,7 @@ bool RegStore::DeleteKey(Hive hive, std::wstring_view path) {
 
 bool RegStore::DeleteKey(Hive hive, const std::vector<std::wstring>& names) {
   if (names.empty()) return false;
-  RegKey* parent = roots_[static_cast<std::size_t>(hive)].get();
+  RegKey* parent = RootNode(hive);
   for (std::size_t i = 0; i + 1 < names.size(); ++i) {
     parent = parent->FindSubKey(names[i]);
     if (parent == nullptr) return false;

@@ -10,6 +10,11 @@
 // HKLM\SYSTEM\CurrentControlSet\Hardware Profiles\Current: both are names for
 // keys of the HKEY_LOCAL_MACHINE hive, not hives of their own.
 //
+// HKEY_CURRENT_USER is a hive of its own until the store is told whose it is
+// (BindCurrentUser): from then on it is the key HKEY_USERS\<account>, as
+// Windows loads the running account's hive there, and both names reach the
+// same keys.
+//
 // Keys are shared objects so that an open handle can outlive the deletion of
 // its key: a deleted key is detached from the tree and marked deleted.
 //
@@ -83,8 +88,10 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
   // The existing sub-key of that name, or a new one; null when the name is
   // not valid or the key would lie deeper than the registry allows.
   RegKey* CreateSubKey(std::wstring_view name);
-  // Deletes the sub-key with its whole tree; false when there is none.
+  // Deletes the sub-key with its whole tree; false when there is none or
+  // it is a loaded hive's root (HKEY_USERS\<account>), which stays.
   bool DeleteSubKey(std::wstring_view name);
+  bool pinned() const { return pinned_; }
   // The longest sub-key name (UTF-16 units), reset when the last one goes.
   std::uint32_t maxSubKeyNameLength() const { return maxSubKeyNameLength_; }
 
@@ -118,6 +125,7 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
   std::wstring name_;
   RegKey* parent_;
   bool deleted_ = false;
+  bool pinned_ = false;
   std::uint64_t changes_ = 0;                     // kept by roots: changes anywhere below
   std::vector<std::shared_ptr<RegKey>> subKeys_;  // sorted
   std::uint32_t maxSubKeyNameLength_ = 0;
@@ -135,8 +143,18 @@ class RegStore {
   RegStore(RegStore&& other) noexcept;
   RegStore& operator=(RegStore&& other) noexcept;
 
-  RegKey& Root(Hive hive) { return *roots_[static_cast<std::size_t>(hive)]; }
-  const RegKey& Root(Hive hive) const { return *roots_[static_cast<std::size_t>(hive)]; }
+  // The key a hive's name stands for: for HKEY_CURRENT_USER, once bound,
+  // the account's key under HKEY_USERS.
+  RegKey& Root(Hive hive) { return *RootNode(hive); }
+  const RegKey& Root(Hive hive) const { return *RootNode(hive); }
+
+  // Makes HKEY_CURRENT_USER the key HKEY_USERS\<account> (created when
+  // absent); whatever HKEY_CURRENT_USER held so far is merged into it. False,
+  // with the value named in `conflict`, when both held a value of the same
+  // name with different data (nothing is bound then).
+  bool BindCurrentUser(std::wstring_view account, std::wstring* conflict);
+  // The bound account's key, or null before BindCurrentUser.
+  const RegKey* CurrentUserKey() const { return currentUser_.get(); }
 
   // Paths are the names below the hive's root, separated by backslashes.
   RegKey* FindKey(Hive hive, std::wstring_view path) const;
@@ -158,7 +176,9 @@ class RegStore {
 
  private:
   void ReleaseAll();
+  RegKey* RootNode(Hive hive) const;
   std::array<std::shared_ptr<RegKey>, 3> roots_;
+  std::shared_ptr<RegKey> currentUser_;  // HKEY_USERS\<account> once bound
   std::uint64_t base_ = 0;  // changes counted before the present roots
 };
 

@@ -312,9 +312,12 @@ bool WriteStore(TextOut& out, const RegStore& store, const RegFileFormat& format
   out.Text(format.version4 ? kRegHeader4 : kRegHeader5);
   out.EndLine();
   out.EndLine();
+  // The running account's key is written once, as HKEY_CURRENT_USER.
+  const RegKey* currentUser = store.CurrentUserKey();
   for (Hive hive : kAllHives) {
     const RegKey& root = store.Root(hive);
-    if (root.SubKeyCount() == 0 && root.values().empty()) continue;
+    const std::size_t shown = root.SubKeyCount() - (hive == Hive::kUsers && currentUser != nullptr ? 1 : 0);
+    if (shown == 0 && root.values().empty()) continue;
     std::wstring path(HiveName(hive));
     WriteKeyBlock(out, path, root, format.version4);
     struct Frame {
@@ -330,6 +333,7 @@ bool WriteStore(TextOut& out, const RegStore& store, const RegFileFormat& format
         continue;
       }
       const RegKey* sub = frame.key->SubKeyAt(frame.next++);
+      if (sub == currentUser && hive == Hive::kUsers) continue;
       path.resize(frame.pathLength);
       path += L'\\';
       path += sub->name();

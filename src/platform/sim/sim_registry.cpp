@@ -282,7 +282,8 @@ WinError SimRegistry::DeleteTree(HKey root, std::wstring_view path) {
   RegKey* node = Find(target);
   if (node == nullptr) return err::kFileNotFound;
   RegKey* parent = node->parent();
-  if (parent == nullptr) return err::kAccessDenied;
+  // Neither a hive's root nor a loaded user hive (HKEY_USERS\<account>) can be deleted.
+  if (parent == nullptr || node->pinned()) return err::kAccessDenied;
   parent->DeleteSubKey(node->name());
   return err::kSuccess;
 }

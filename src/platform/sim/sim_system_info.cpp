@@ -105,4 +105,9 @@ std::uint32_t SimSystemInfo::ExpandEnvironment(std::wstring_view source, std::ws
   return static_cast<std::uint32_t>(Utf16Length(out) + 1);
 }
 
+std::wstring SimSystemInfo::CurrentUserSid() {
+  if (faults_ && faults_->Check(FaultOp::kGetTokenInformation, L"*")) return {};
+  return config_.user;
+}
+
 }  // namespace zc::sim

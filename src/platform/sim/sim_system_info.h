@@ -22,6 +22,7 @@ class SimSystemInfo : public SystemInfo {
   std::optional<std::wstring> GetEnvironmentValue(std::wstring_view name) override;
   std::uint32_t ExpandEnvironment(std::wstring_view source, std::wstring* expanded) override;
   void Sleep(std::uint32_t milliseconds) override { sleptMilliseconds_ += milliseconds; }
+  std::wstring CurrentUserSid() override;
 
   // Simulated time spent sleeping; a service poll advances it.
   std::uint64_t sleptMilliseconds() const { return sleptMilliseconds_; }

@@ -23,4 +23,12 @@ struct FileHandleTraits {
 };
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 
+// Kernel objects whose "none" is null: tokens, processes.
+struct KernelHandleTraits {
+  using Value = HANDLE;
+  static HANDLE Invalid() { return nullptr; }
+  void Close(HANDLE handle) const { ::CloseHandle(handle); }
+};
+using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+
 }  // namespace zc::win32

@@ -11,6 +11,9 @@ class Win32WindowsInstaller : public WindowsInstaller {
   WinError GetProductInfo(std::wstring_view productCode, std::wstring_view property, std::uint32_t capacity,
                           std::wstring* value) override;
   WinError EnumRelatedProducts(std::wstring_view upgradeCode, std::uint32_t index, std::wstring* productCode) override;
+  WinError EnumEveryonesProducts(std::uint32_t index, InstalledEntry* entry) override;
+  WinError GetProductInfoEx(const InstalledEntry& entry, std::wstring_view property, std::uint32_t capacity,
+                            std::wstring* value) override;
 };
 
 }  // namespace zc::win32

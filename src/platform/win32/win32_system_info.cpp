@@ -1,12 +1,14 @@
 #include "platform/win32/win32_system_info.h"
 
 #include <windows.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <string>
 #include <vector>
 
 #include "platform/text.h"
+#include "platform/win32/win32_handles.h"
 
 namespace zc::win32 {
 namespace {
@@ -200,5 +202,21 @@ std::uint32_t Win32SystemInfo::ExpandEnvironment(std::wstring_view source, std::
 }
 
 void Win32SystemInfo::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+std::wstring Win32SystemInfo::CurrentUserSid() {
+  HANDLE opened = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &opened)) return {};
+  const UniqueKernelHandle token(KernelHandleTraits{}, opened);
+  DWORD size = 0;
+  ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+  if (size == 0) return {};
+  std::vector<unsigned char> buffer(size);
+  if (!::GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return {};
+  wchar_t* text = nullptr;
+  if (!::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) return {};
+  std::wstring sid(text);
+  ::LocalFree(text);
+  return sid;
+}
 
 }  // namespace zc::win32

@@ -25,6 +25,7 @@ class Win32SystemInfo : public SystemInfo {
   std::optional<std::wstring> GetEnvironmentValue(std::wstring_view name) override;
   std::uint32_t ExpandEnvironment(std::wstring_view source, std::wstring* expanded) override;
   void Sleep(std::uint32_t milliseconds) override;
+  std::wstring CurrentUserSid() override;
 };
 
 // The variable a 32-bit process on 64-bit Windows reads for `name`

@@ -49,7 +49,7 @@ count_demo() { sed -nE 's/^demo: ([0-9]+) passed, 0 failed$/\1/p'; }
 # that further arguments reach the tool.
 demo_products=("ZENTA Brevano Suite 3.0" "ZENTA Convexa PE 1.0" "ZENTA Platform 2.0" "Quillo Software 10.8"
   "ZENTA Quorix 4.5" "ZENTA Vexil 1.5" "ZENTA Common Files 11.2" "Product Drivers 10.8"
-  "ZENTA Tavlo Software 9.7" "ZENTA Convexa 3.1 SP1")
+  "ZENTA Tavlo Software 9.7" "ZENTA Convexa 3.1 SP1" "ZENTA Lumio Reader 2.0")
 # Checks on the demo's output, called through demo_expect.
 demo_shows() { grep -qxF -- "$1" <<<"$demo_shown"; }
 demo_shows_start() { grep -qE '^ZENTA Cleanup Tool started at [0-9]{2}/[0-9]{2}/[0-9]{4} [0-9:]{8}$' <<<"$demo_shown"; }
@@ -75,6 +75,7 @@ check_demo() {
     demo_expect test "$status" -eq 0
     demo_expect demo_shows_start
     for product in "${demo_products[@]}"; do demo_expect demo_finds "$product"; done
+    demo_expect demo_shows "Installed for another user: ZENTA Lumio Reader 2.0 -- GUID: {5A1D3C7E-2B4F-4E69-8C0A-1D2E3F4A5B6C} -- User: S-1-5-21-1004336348-1177238915-682003330-1002"
     demo_expect demo_shows "*** Silent ZENTA Cleanup Tool Dry run for all ZENTA Products installed"
     demo_expect demo_shows "**** Exiting the ZENTA Cleanup Tool Application *****"
   done

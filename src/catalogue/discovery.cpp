@@ -27,6 +27,9 @@ void VEZEZERidivorOde::DiscoverInstalledProducts(const std::wstring& publisherFi
 
   std::wstring code;
   for (std::uint32_t index = 0; msi.EnumProducts(index, &code) == err::kSuccess; ++index) {
+    // Wine lists every account's products here, so a code can come twice: it is one product.
+    const auto sameCode = [&code](const InstalledProduct& p) { return EqualsNoCase(p.m_strProductCode, code); };
+    if (std::any_of(found.begin(), found.end(), sameCode)) continue;
     std::wstring publisher;
     if (!read(code, L"Publisher", &publisher)) continue;
     if (ToLowerAscii(publisher).find(publisherFilter) == std::wstring::npos) continue;

@@ -205,6 +205,80 @@ TEST(Discovery, EnumerationErrorEndsTheScanWithWhatWasFound) {
   EXPECT_EQ(Names(c.app.m_installedProducts), std::vector<std::wstring>{L"ZENTA Vexil"});
 }
 
+sim::ProductSpec PerUser(sim::ProductSpec p, sim::msilayout::Place place) {
+  p.place = std::move(place);
+  return p;
+}
+
+TEST(Discovery, AnotherAccountsProductsAreNamedAfterTheScanAndNeverListed) {
+  namespace ml = sim::msilayout;
+  const std::wstring other = L"S-1-5-21-7-7-7-1009";
+  ScenarioMachine m;
+  auto& msi = m.machine().msi();
+  msi.Register(Product(1, L"ZENTA Vexil", L"1.0.0.0"));
+  msi.Register(PerUser(Product(2, L"ZENTA Reader", L"2.0.0.0"), ml::Place::Unmanaged(sim::kDemoAdministratorSid)));
+  msi.Register(PerUser(Product(2, L"ZENTA Reader", L"2.0.0.0"), ml::Place::Unmanaged(other)));
+  msi.Register(PerUser(Product(3, L"ZENTA Convexa", L"3.0.0.0"), ml::Place::Managed(other)));
+  msi.Register(PerUser(Product(4, L"Other Suite", L"1.0.0.0", L"", L"Other Corp"), ml::Place::Unmanaged(other)));
+  auto named = [&](int n, const std::string& name) {
+    return "Installed for another user: " + name + " -- GUID: " + ToUtf8(Code(n)) + " -- User: " + ToUtf8(other) +
+           "\r\n";
+  };
+  {
+    CatalogueApp c(m);
+    c.app.DiscoverInstalledProducts(kFilter);
+    EXPECT_EQ(Names(c.app.m_installedProducts), (std::vector<std::wstring>{L"ZENTA Vexil", L"ZENTA Reader"}));
+    EXPECT_EQ(c.app.m_otherUsersProducts.size(), 2u);
+    EXPECT_EQ(c.Log(), Found("ZENTA Vexil", 1, "1.0.0.0", "") + Found("ZENTA Reader", 2, "2.0.0.0", "") +
+                           named(2, "ZENTA Reader") + named(3, "ZENTA Convexa"));
+  }
+  // Without the running account's SID, what the scan found is not taken for another's.
+  m.machine().faults().Add(sim::FaultRule{"GetTokenInformation", L"*", 5});
+  CatalogueApp c(m);
+  c.app.DiscoverInstalledProducts(kFilter);
+  const std::string log = c.Log();
+  EXPECT_EQ(log.find(ToUtf8(sim::kDemoAdministratorSid)), std::string::npos) << log;
+  EXPECT_NE(log.find(named(3, "ZENTA Convexa")), std::string::npos) << log;
+}
+
+// Windows Installer as Wine's answers MsiEnumProducts: a product of two
+// accounts comes twice.
+class EachProductTwice : public WindowsInstaller {
+ public:
+  explicit EachProductTwice(WindowsInstaller& target) : target_(target) {}
+  WinError EnumProducts(std::uint32_t index, std::wstring* code) override { return target_.EnumProducts(index / 2, code); }
+  WinError GetProductInfo(std::wstring_view code, std::wstring_view property, std::uint32_t capacity,
+                          std::wstring* value) override {
+    return target_.GetProductInfo(code, property, capacity, value);
+  }
+  WinError EnumRelatedProducts(std::wstring_view upgradeCode, std::uint32_t index, std::wstring* code) override {
+    return target_.EnumRelatedProducts(upgradeCode, index, code);
+  }
+  WinError EnumEveryonesProducts(std::uint32_t index, InstalledEntry* entry) override {
+    return target_.EnumEveryonesProducts(index, entry);
+  }
+  WinError GetProductInfoEx(const InstalledEntry& entry, std::wstring_view property, std::uint32_t capacity,
+                            std::wstring* value) override {
+    return target_.GetProductInfoEx(entry, property, capacity, value);
+  }
+
+ private:
+  WindowsInstaller& target_;
+};
+
+TEST(Discovery, AProductListedTwiceIsFoundOnce) {
+  ScenarioMachine m;
+  m.machine().msi().Register(Product(1, L"ZENTA Vexil", L"1.0.0.0"));
+  m.machine().msi().Register(Product(2, L"ZENTA Convexa", L"3.0.0.0"));
+  const Platform p = m.machine().platform();
+  EachProductTwice installer(p.installer);
+  VEZEZERidivorOde app(Platform{p.registry, installer, p.fs, p.system, p.processes, p.spooler, p.services, p.power, p.ui});
+  app.m_log.Open(m.machine().fs(), kLogPath);
+  app.DiscoverInstalledProducts(kFilter);
+  app.m_log.Close();
+  EXPECT_EQ(m.ReadFile(kLogPath), Found("ZENTA Vexil", 1, "1.0.0.0", "") + Found("ZENTA Convexa", 2, "3.0.0.0", ""));
+}
+
 TEST(Discovery, CharactersAboveLatin1AreWrittenAsQuestionMarksAndTheScanGoesOn) {
   ScenarioMachine m;
   m.machine().msi().Register(Product(1, L"ZENTA \x4E2D\x6587 Caf\xE9", L"1.0.0.0", L"C:\\\x0411\\"));

@@ -82,7 +82,9 @@ void VEZEZERidivorOde::FindOtherUsersProducts(const std::wstring& publisherFilte
   for (std::uint32_t index = 0; msi.EnumEveryonesProducts(index, &entry) == err::kSuccess; ++index) {
     if (entry.context == InstallContext::kMachine || entry.sid.empty() || EqualsNoCase(entry.sid, self)) continue;
     // Without the running account's SID, a product this run found is taken for its own.
-    const auto sameCode = [&entry](const InstalledProduct& p) { return EqualsNoCase(p.m_strProductCode, entry.productCode); };
+    const auto sameCode = [&entry](const InstalledProduct& p) {
+      return EqualsNoCase(p.m_strProductCode, entry.productCode);
+    };
     if (self.empty() && std::any_of(m_installedProducts.begin(), m_installedProducts.end(), sameCode)) continue;
     std::wstring publisher;
     if (!read(entry, L"Publisher", &publisher)) continue;

@@ -246,7 +246,9 @@ TEST(Discovery, AnotherAccountsProductsAreNamedAfterTheScanAndNeverListed) {
 class EachProductTwice : public WindowsInstaller {
  public:
   explicit EachProductTwice(WindowsInstaller& target) : target_(target) {}
-  WinError EnumProducts(std::uint32_t index, std::wstring* code) override { return target_.EnumProducts(index / 2, code); }
+  WinError EnumProducts(std::uint32_t index, std::wstring* code) override {
+    return target_.EnumProducts(index / 2, code);
+  }
   WinError GetProductInfo(std::wstring_view code, std::wstring_view property, std::uint32_t capacity,
                           std::wstring* value) override {
     return target_.GetProductInfo(code, property, capacity, value);
@@ -272,7 +274,8 @@ TEST(Discovery, AProductListedTwiceIsFoundOnce) {
   m.machine().msi().Register(Product(2, L"ZENTA Convexa", L"3.0.0.0"));
   const Platform p = m.machine().platform();
   EachProductTwice installer(p.installer);
-  VEZEZERidivorOde app(Platform{p.registry, installer, p.fs, p.system, p.processes, p.spooler, p.services, p.power, p.ui});
+  VEZEZERidivorOde app(
+      Platform{p.registry, installer, p.fs, p.system, p.processes, p.spooler, p.services, p.power, p.ui});
   app.m_log.Open(m.machine().fs(), kLogPath);
   app.DiscoverInstalledProducts(kFilter);
   app.m_log.Close();

@@ -213,9 +213,10 @@ TEST_F(DemoMachineRun, RemovalTakesEveryVendorProductAndItsRemainsAndNothingElse
   EXPECT_FALSE(m->msi().IsRegistered(reader));
   EXPECT_FALSE(Exists(*m, L"C:\\Users\\Admin\\AppData\\Local\\Programs\\ZENTA Lumio Reader"));
   EXPECT_TRUE(Exists(*m, L"C:\\Users\\Pat\\AppData\\Local\\Programs\\ZENTA Lumio Reader\\Lumio.exe"));
-  EXPECT_TRUE(sim::KeyExists(reg, kHkeyUsers,
-                             L"S-1-5-21-1004336348-1177238915-682003330-1002\\Software\\Microsoft\\Installer\\Products\\" +
-                                 sim::msilayout::PackGuid(reader)));
+  EXPECT_TRUE(
+      sim::KeyExists(reg, kHkeyUsers,
+                     L"S-1-5-21-1004336348-1177238915-682003330-1002\\Software\\Microsoft\\Installer\\Products\\" +
+                         sim::msilayout::PackGuid(reader)));
   EXPECT_EQ(Count(r.log, "Installed for another user: ZENTA Lumio Reader 2.0 -- GUID: " + ToUtf8(reader) +
                              " -- User: S-1-5-21-1004336348-1177238915-682003330-1002\r\n"),
             1u);

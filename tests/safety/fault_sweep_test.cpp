@@ -190,7 +190,9 @@ TEST_P(FaultSweep, TheRunEndsLogsTheFailureAndChangesOnlyWhatItMay) {
 
   const std::vector<std::wstring> vendorFolders = {
       L"C:\\PROGRAM FILES\\ZENTA TECHNOLOGIES", L"C:\\PROGRAM FILES\\ZENTA TECHNOLOGIES INC",
-      L"C:\\PROGRAM FILES\\COMMON FILES\\ZENTA TECHNOLOGIES", L"C:\\TEMP\\ZENTACLEANUP", L"C:\\ZENTACLEANUP"};
+      L"C:\\PROGRAM FILES\\COMMON FILES\\ZENTA TECHNOLOGIES", L"C:\\TEMP\\ZENTACLEANUP", L"C:\\ZENTACLEANUP",
+      // The administrator's own per-user product; the second account's stays.
+      L"C:\\USERS\\ADMIN\\APPDATA\\LOCAL\\PROGRAMS\\ZENTA LUMIO READER"};
   for (const auto& change : Differences(before, MachineSnapshot::Take(*machine))) {
     const bool allowed =
         call.dryRun

@@ -477,7 +477,8 @@ TEST_F(PerUserContexts, TheAccountSeesItsOwnContextsAndEveryonesListsAll) {
 
   std::vector<InstalledEntry> everyone;
   InstalledEntry entry;
-  for (std::uint32_t i = 0; installer_.EnumEveryonesProducts(i, &entry) == err::kSuccess; ++i) everyone.push_back(entry);
+  for (std::uint32_t i = 0; installer_.EnumEveryonesProducts(i, &entry) == err::kSuccess; ++i)
+    everyone.push_back(entry);
   ASSERT_EQ(everyone.size(), 4u);
   EXPECT_EQ(everyone[0].context, InstallContext::kMachine);
   EXPECT_EQ(everyone[0].sid, L"");
@@ -488,8 +489,8 @@ TEST_F(PerUserContexts, TheAccountSeesItsOwnContextsAndEveryonesListsAll) {
   EXPECT_EQ(everyone[3].context, InstallContext::kUserManaged);
   EXPECT_EQ(installer_.GetProductInfoEx(everyone[2], L"ProductName", 260, &value), err::kSuccess);
   EXPECT_EQ(value, L"Product 3");
-  EXPECT_EQ(installer_.GetProductInfoEx(InstalledEntry{codes_[3], InstallContext::kUserManaged, kOther},
-                                        L"ProductName", 260, &value),
+  EXPECT_EQ(installer_.GetProductInfoEx(InstalledEntry{codes_[3], InstallContext::kUserManaged, kOther}, L"ProductName",
+                                        260, &value),
             err::kUnknownProduct);
 }
 
@@ -498,13 +499,14 @@ TEST_F(PerUserContexts, MsiexecRemovesTheAccountsOwnProductWholeAndNeverAnotherA
   EXPECT_FALSE(fs::exists(C("Apps/P1")));
   EXPECT_FALSE(KeyExists(reg_, kHkeyCurrentUser, L"Software\\Vendor\\P1"));
   const ml::Place mine = ml::Place::Unmanaged(kDemoAdministratorSid);
-  for (const auto& key : {ml::ProductKey(codes_[1], mine), ml::FeaturesKey(codes_[1], mine),
-                          ml::UninstallKey(codes_[1], mine, false)}) {
+  for (const auto& key :
+       {ml::ProductKey(codes_[1], mine), ml::FeaturesKey(codes_[1], mine), ml::UninstallKey(codes_[1], mine, false)}) {
     EXPECT_FALSE(KeyExists(reg_, key.root, key.path)) << ToUtf8(key.path);
   }
   EXPECT_FALSE(KeyExists(reg_, kHkeyLocalMachine, ml::UserDataProductKey(codes_[1], mine)));
-  EXPECT_EQ(ValueNames(reg_, kHkeyCurrentUser, L"Software\\Microsoft\\Installer\\UpgradeCodes\\" + ml::PackGuid(kUpgrade)),
-            std::vector<std::wstring>{});
+  EXPECT_EQ(
+      ValueNames(reg_, kHkeyCurrentUser, L"Software\\Microsoft\\Installer\\UpgradeCodes\\" + ml::PackGuid(kUpgrade)),
+      std::vector<std::wstring>{});
 
   // msiexec run by this account does not see another account's product.
   EXPECT_FALSE(msi_.IsRegistered(codes_[3]));
@@ -517,7 +519,8 @@ TEST_F(PerUserContexts, MsiexecRemovesTheAccountsOwnProductWholeAndNeverAnotherA
   msi_.Zap(codes_[2]);
   EXPECT_FALSE(msi_.IsRegistered(codes_[2]));
   EXPECT_TRUE(fs::exists(C("Apps/P2/p.exe")));
-  EXPECT_TRUE(SubKeyNames(reg_, kHkeyLocalMachine, ml::ComponentsRoot(ml::Place::Managed(kDemoAdministratorSid))).empty());
+  EXPECT_TRUE(
+      SubKeyNames(reg_, kHkeyLocalMachine, ml::ComponentsRoot(ml::Place::Managed(kDemoAdministratorSid))).empty());
 }
 
 }  // namespace

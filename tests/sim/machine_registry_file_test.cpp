@@ -145,13 +145,14 @@ TEST(MachineRegistryFile, CurrentUserIsTheAccountsKeyUnderUsersAndIsWrittenOnce)
   EXPECT_EQ(r.DeleteTree(kHkeyUsers, L"S-1-5-21-1004336348-1177238915-682003330-1001"), err::kAccessDenied);
   WriteText(r, kHkeyUsers, self + L"Software\\D", L"v", L"2");
   ASSERT_TRUE(machine->Save(&error)) << error;
-  EXPECT_EQ(ReadHostFile(dir / "m" / "registry.reg"),
-            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER]\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n\r\n"
-            "[HKEY_CURRENT_USER\\Software\\A]\r\n\"v\"=\"1\"\r\n\r\n"
-            "[HKEY_CURRENT_USER\\Software\\B]\r\n\"v\"=\"1\"\r\n\r\n"
-            "[HKEY_CURRENT_USER\\Software\\D]\r\n\"v\"=\"2\"\r\n\r\n"
-            "[HKEY_USERS]\r\n\r\n[HKEY_USERS\\S-1-5-21-9-9-9-1002]\r\n\r\n"
-            "[HKEY_USERS\\S-1-5-21-9-9-9-1002\\Software]\r\n\r\n[HKEY_USERS\\S-1-5-21-9-9-9-1002\\Software\\C]\r\n\r\n");
+  EXPECT_EQ(
+      ReadHostFile(dir / "m" / "registry.reg"),
+      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER]\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Software\\A]\r\n\"v\"=\"1\"\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Software\\B]\r\n\"v\"=\"1\"\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Software\\D]\r\n\"v\"=\"2\"\r\n\r\n"
+      "[HKEY_USERS]\r\n\r\n[HKEY_USERS\\S-1-5-21-9-9-9-1002]\r\n\r\n"
+      "[HKEY_USERS\\S-1-5-21-9-9-9-1002\\Software]\r\n\r\n[HKEY_USERS\\S-1-5-21-9-9-9-1002\\Software\\C]\r\n\r\n");
 
   // SYSTEM's HKEY_CURRENT_USER is the default user's hive.
   WriteHostFile(dir / "m" / "machine.ini", "[system]\nuser = S-1-5-18\n");
@@ -162,8 +163,9 @@ TEST(MachineRegistryFile, CurrentUserIsTheAccountsKeyUnderUsersAndIsWrittenOnce)
 
   // The two names giving one value different data: refused by name.
   fs::remove(dir / "m" / "machine.ini");
-  MakeMachine(dir / "m", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\X]\r\n\"v\"=\"1\"\r\n\r\n"
-                         "[HKEY_USERS\\S-1-5-21-1004336348-1177238915-682003330-1001\\X]\r\n\"v\"=\"2\"\r\n\r\n");
+  MakeMachine(dir / "m",
+              "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\X]\r\n\"v\"=\"1\"\r\n\r\n"
+              "[HKEY_USERS\\S-1-5-21-1004336348-1177238915-682003330-1001\\X]\r\n\"v\"=\"2\"\r\n\r\n");
   EXPECT_FALSE(SimMachine::Load(dir / "m", &error));
   EXPECT_NE(error.find("HKEY_CURRENT_USER\\X\\v"), std::string::npos) << error;
 }

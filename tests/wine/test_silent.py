@@ -11,6 +11,7 @@ from __future__ import annotations
 
 import re
 import shutil
+import subprocess
 import types
 from pathlib import Path
 
@@ -31,20 +32,22 @@ SIM_RULES: dict[str, winelab.Rule] = {}
 TWIN_RULES: dict[str, winelab.Rule] = {}
 
 
-def run_silent(lab: Lab, variant: Variant, name: str, *args: str, seed=None, twin=True, volume=False):
+def run_silent(lab: Lab, variant: Variant, name: str, *args: str, seed=None, twin=True, volume=False,
+               current_user=False):
     """Runs the program of `variant` with `args` on a fresh copy of its base
     prefix, after `seed(prefix)`; the same arguments on the simulated machine
     made from that copy before the run; with `volume` (a dry run), on that
     machine written as a Windows volume with its hives; and, for the i686
     program, its twin on another copy seeded alike. Keeps the logs in
-    build/wine-artifacts."""
+    build/wine-artifacts. With `current_user`, the simulated machine holds
+    the prefix's HKEY_CURRENT_USER as well."""
     label = f"{name}-{variant.name}"
     out = types.SimpleNamespace(twin=None, twin_state=None, volume=None)
     prefix = lab.fresh(variant.base, label)
     prefix.install_tools(lab.exe(variant.program), lab.helper("MSIZap.exe"), lab.helper("exitcode.exe"))
     if seed:
         seed(prefix)
-    sim = prefix.make_sim(lab.work / f"sim-{label}")
+    sim = prefix.make_sim(lab.work / f"sim-{label}", current_user=current_user)
     out.version = sim.version
     if volume:
         out.volume = winelab.run_on_volume(lab.linux_tool, sim.path, lab.work / f"volume-{label}", *args)
@@ -259,6 +262,44 @@ class TestFolderAll(CommonChecks):
         # for it); the twin the 64-bit one. Both hand the uninstall to
         # Windows Installer: the machine must end up the same.
         assert outcome.state.differences(outcome.twin_state) == []
+
+
+# ---------------------------------------------------------------- per user
+
+PER_USER = "vexil"
+
+
+def reinstall_per_user(prefix):
+    """Takes one package off and installs it again for the prefix's account only."""
+    product = next(p for p in winelab.read_products() if p.id == PER_USER)
+    for args in (("/x", product.code), ("/i", f"C:\\Packages\\{PER_USER}.msi", "ALLUSERS=", "MSIINSTALLPERUSER=1")):
+        rc = prefix.wine_run("msiexec", *args, "/qn", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+        prefix.wait()
+        assert rc == 0, f"msiexec {' '.join(args)} ended with {rc}"
+
+
+@scenario("per-user", variants=("x64", "i686-msi32"))
+class TestPerUser(CommonChecks):
+    """A package installed for the prefix's account alone: found through
+    Windows Installer's per-user registration and removed like the others,
+    by Wine, the twin and the simulated machine made from HKLM and HKCU."""
+
+    @staticmethod
+    def perform(lab, variant):
+        out = run_silent(lab, variant, "per-user", "-all", seed=reinstall_per_user, current_user=True)
+        out.user_products = out.prefix.reg_query(r"HKCU\Software\Microsoft\Installer\Products", 64)
+        return out
+
+    def test_per_user_product_found(self, lab, outcome):
+        product = next(p for p in lab.zenta if p.id == PER_USER)
+        assert any(line.startswith(f"Found Product: {product.name}  -- GUID: {product.code} -- ") for line in outcome.run.lines)
+        assert any(line.startswith(f"Found Product: {product.name}  -- GUID: {product.code} -- ") for line in outcome.sim.lines)
+
+    def test_per_user_product_uninstalled(self, lab, outcome):
+        product = next(p for p in lab.zenta if p.id == PER_USER)
+        assert outcome.run.has_line(f"Successfully Executed Command:  MsiExec.exe /X{product.code}  REBOOT=ReallySuppress /qn")
+        assert lab.packed[product.code] not in outcome.user_products
+        assert not (outcome.c / product.folder_path / product.files[0]).exists()
 
 
 # ---------------------------------------------------------------- a family

@@ -26,6 +26,8 @@ WINE_DIR = ROOT / "tests" / "wine"
 
 # Windows Installer's registration of a 32-bit package on 64-bit Windows.
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+# The account every Wine prefix runs as.
+WINE_USER_SID = "S-1-5-21-0-0-0-1000"
 PRODUCTS_KEY = r"HKLM\Software\Classes\Installer\Products"
 SHARED_DLLS_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDlls"
 
@@ -367,7 +369,19 @@ class Prefix:
     def registration(self, packed: dict[str, str]) -> "Registration":
         return Registration(self.reg_query(UNINSTALL_KEY, 32), self.reg_query(PRODUCTS_KEY, 64), packed)
 
-    def make_sim(self, dest: Path) -> "SimMachine":
+    def export_registry(self, root: str) -> str:
+        """The whole of `root` as regedit exports it, as text."""
+        export = self.drive_c / "registry-export.reg"
+        export.unlink(missing_ok=True)
+        self.output("regedit", "/E", "C:\\registry-export.reg", root, timeout=300)
+        self.wait()
+        if not export.exists() or export.stat().st_size == 0:
+            raise RuntimeError(f"regedit exported nothing of {root}")
+        text = export.read_bytes().decode("utf-16")
+        export.unlink()
+        return text
+
+    def make_sim(self, dest: Path, current_user: bool = False) -> "SimMachine":
         """The simulated machine of this prefix as it is now: the whole of
         HKEY_LOCAL_MACHINE as regedit exports it (both registry views),
         drive C: without the windows folder (whose 700 MB the tool never
@@ -377,17 +391,16 @@ class Prefix:
         store's names, the spooler's folders, msiexec), and a machine.ini with
         what the prefix reports: a 64-bit Windows of the version `ver` names,
         the x86 programs folder, C:\\windows and its system32, the working
-        folder C:\\Tools and TMP."""
+        folder C:\\Tools and TMP. With `current_user`, HKEY_CURRENT_USER
+        too (Wine's account, whose per-user products it holds)."""
         version = self.windows_version()
-        export = self.drive_c / "hklm-export.reg"
-        export.unlink(missing_ok=True)
-        self.output("regedit", "/E", "C:\\hklm-export.reg", "HKEY_LOCAL_MACHINE", timeout=300)
-        self.wait()
-        if not export.exists() or export.stat().st_size == 0:
-            raise RuntimeError("regedit exported nothing")
+        text = self.export_registry("HKEY_LOCAL_MACHINE")
+        if current_user:
+            # One file: the second export without its header line.
+            text += self.export_registry("HKEY_CURRENT_USER").split("\n", 1)[1]
         shutil.rmtree(dest, ignore_errors=True)
         (dest / "drive_c").mkdir(parents=True)
-        shutil.move(str(export), dest / "registry.reg")
+        (dest / "registry.reg").write_bytes(text.encode("utf-16"))
         for entry in self.drive_c.iterdir():
             if entry.name == "windows":
                 continue
@@ -429,6 +442,7 @@ class Prefix:
             "programs = C:\\Program Files (x86)\n"
             "windows = C:\\windows\n"
             "system = C:\\windows\\system32\n"
+            f"user = {WINE_USER_SID}\n"
             "\n"
             "[environment]\n"
             f"TMP = C:\\users\\{user}\\Temp\n"

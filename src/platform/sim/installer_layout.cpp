@@ -100,7 +100,8 @@ std::wstring UninstallKey(std::wstring_view code, bool wow64) {
 KeyAt InstallerKey(const Place& place) {
   switch (place.context) {
     case InstallContext::kUserUnmanaged: return {kHkeyUsers, place.sid + L"\\Software\\Microsoft\\Installer"};
-    case InstallContext::kUserManaged: return {kHkeyLocalMachine, std::wstring(kManagedKey) + L"\\" + place.sid + L"\\Installer"};
+    case InstallContext::kUserManaged:
+      return {kHkeyLocalMachine, std::wstring(kManagedKey) + L"\\" + place.sid + L"\\Installer"};
     case InstallContext::kMachine: break;
   }
   return {kHkeyLocalMachine, L"Software\\Classes\\Installer"};

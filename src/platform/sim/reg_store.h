@@ -179,7 +179,7 @@ class RegStore {
   RegKey* RootNode(Hive hive) const;
   std::array<std::shared_ptr<RegKey>, 3> roots_;
   std::shared_ptr<RegKey> currentUser_;  // HKEY_USERS\<account> once bound
-  std::uint64_t base_ = 0;  // changes counted before the present roots
+  std::uint64_t base_ = 0;               // changes counted before the present roots
 };
 
 }  // namespace zc::sim

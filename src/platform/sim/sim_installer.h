@@ -27,7 +27,8 @@ class SimWindowsInstaller : public WindowsInstaller {
   SimWindowsInstaller(Registry& native, std::wstring account, FaultPlan* faults)
       : reg_(native), account_(std::move(account)), faults_(faults) {}
   // For the demo administrator.
-  SimWindowsInstaller(Registry& native, FaultPlan* faults) : SimWindowsInstaller(native, kDemoAdministratorSid, faults) {}
+  SimWindowsInstaller(Registry& native, FaultPlan* faults)
+      : SimWindowsInstaller(native, kDemoAdministratorSid, faults) {}
 
   WinError EnumProducts(std::uint32_t index, std::wstring* productCode) override;
   WinError GetProductInfo(std::wstring_view productCode, std::wstring_view property, std::uint32_t capacity,

@@ -63,7 +63,8 @@ WinError Win32WindowsInstaller::EnumEveryonesProducts(std::uint32_t index, Insta
   DWORD sidLength = kSidCapacity;
   MSIINSTALLCONTEXT context = MSIINSTALLCONTEXT_NONE;
   // "S-1-1-0" is everyone; Wine compares it as written, in capitals.
-  const UINT result = enumProductsEx(nullptr, L"S-1-1-0", MSIINSTALLCONTEXT_ALL, index, code, &context, sid, &sidLength);
+  const UINT result =
+      enumProductsEx(nullptr, L"S-1-1-0", MSIINSTALLCONTEXT_ALL, index, code, &context, sid, &sidLength);
   if (result == ERROR_SUCCESS && entry != nullptr) {
     entry->productCode = code;
     entry->context = static_cast<InstallContext>(context);

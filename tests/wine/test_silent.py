@@ -302,6 +302,69 @@ class TestPerUser(CommonChecks):
         assert not (outcome.c / product.folder_path / product.files[0]).exists()
 
 
+# ---------------------------------------------------------------- another account's product
+
+OTHER_SID = "S-1-5-21-0-0-0-1002"
+OTHER_CODE = "{8B2E4F60-3C1D-4A7B-9E85-0D6F1A2B3C4D}"
+OTHER_FOLDER = r"C:\users\pat\AppData\Local\ZENTA Notes"
+INSTALLER = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Installer"
+
+
+def seed_other_account(prefix, packed: str):
+    """A product managed for another account, as Windows Installer registers
+    it under HKLM: its product key, its install properties, its files."""
+    product = rf"{INSTALLER}\Managed\{OTHER_SID}\Installer\Products\{packed}"
+    props = rf"{INSTALLER}\UserData\{OTHER_SID}\Products\{packed}\InstallProperties"
+    prefix.reg_add(product, "ProductName", "ZENTA Notes 1.0", 64)
+    for name, data in (("DisplayName", "ZENTA Notes 1.0"), ("DisplayVersion", "1.0.0.0"),
+                       ("Publisher", "ZENTA Technologies Inc"), ("InstallLocation", OTHER_FOLDER + "\\"),
+                       ("ManagedLocalPackage", r"C:\windows\Installer\notes.msi")):
+        prefix.reg_add(props, name, data, 64)
+    folder = prefix.drive_c / "users/pat/AppData/Local/ZENTA Notes"
+    folder.mkdir(parents=True)
+    (folder / "Notes.exe").write_bytes(b"MZ")
+
+
+@scenario("other-user")
+class TestOtherAccount:
+    """Another account's product is never uninstalled or zapped. Wine's
+    MsiEnumProductsExW lists it with its account, but Wine's
+    MsiGetProductInfoExW answers for the running account only, so under
+    Wine the product stays unnamed; the simulated machine, answering as
+    Windows does, names it."""
+
+    RULES = {"Wine's MsiGetProductInfoExW answers for the running account only":
+             lambda line: line.startswith("+Installed for another user: ")}
+
+    @staticmethod
+    def perform(lab, variant):
+        packed = winelab.pack_guids(lab.linux_tool, [OTHER_CODE])[OTHER_CODE]
+        out = run_silent(lab, variant, "other-user", "-all", seed=lambda prefix: seed_other_account(prefix, packed))
+        out.packed = packed
+        out.managed = out.prefix.reg_query(rf"{INSTALLER}\Managed\{OTHER_SID}\Installer\Products", 64)
+        return out
+
+    def test_exit_status(self, outcome):
+        assert outcome.run.rc == 0 and outcome.sim.rc == 0
+
+    def test_named_by_the_simulated_machine(self, outcome):
+        line = f"Installed for another user: ZENTA Notes 1.0 -- GUID: {OTHER_CODE} -- User: {OTHER_SID}"
+        assert outcome.sim.has_line(line)
+
+    def test_logs_differ_only_by_that_name(self, outcome):
+        comparison = winelab.compare_logs(outcome.run.log, outcome.sim.log, self.RULES)
+        assert comparison.equal, "unexplained differences (- Wine, + simulated):\n" + comparison.report()
+
+    def test_never_uninstalled_or_zapped(self, outcome):
+        for run in (outcome.run, outcome.sim):
+            assert not [line for line in run.lines if OTHER_CODE in line and not line.startswith("Installed for")]
+        assert not [c for c in outcome.msizap_calls or [] if OTHER_CODE in c]
+
+    def test_left_whole(self, outcome):
+        assert (outcome.c / "users/pat/AppData/Local/ZENTA Notes/Notes.exe").is_file()
+        assert outcome.packed in outcome.managed
+
+
 # ---------------------------------------------------------------- a family
 
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 #include <poll.h>
+
+#include <functional>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -49,6 +51,28 @@ struct Hives {
   }
 };
 
+constexpr const wchar_t* kAlice = L"S-1-5-21-11-22-33-1001";
+constexpr const wchar_t* kBob = L"S-1-5-21-11-22-33-1002";
+constexpr const wchar_t* kProduct = L"Software\\Microsoft\\Installer\\Products\\0123456789ABCDEF0123456789ABCDEF";
+
+// Lists a profile in SOFTWARE's ProfileList, as Windows writes it.
+void AddProfile(Hives& hives, const std::wstring& sid, const std::wstring& imagePath) {
+  sim::RegKey* nt = hives.software.FindSubKey(L"Microsoft")->FindSubKey(L"Windows NT")->FindSubKey(L"CurrentVersion");
+  nt->CreateSubKey(L"ProfileList")->CreateSubKey(sid)->SetString(L"ProfileImagePath", imagePath, regtype::kExpandSz);
+}
+
+// A user's hive with a per-user product that names whose hive it is.
+void WriteUserHive(const fs::path& file, const std::wstring& whose) {
+  sim::RegKey user{L"USER", nullptr};
+  sim::RegKey* key = &user;
+  std::vector<std::wstring> names;
+  sim::SplitKeyPath(kProduct, &names);
+  for (const auto& name : names) key = key->CreateSubKey(name);
+  key->SetString(L"ProductName", whose);
+  fs::create_directories(file.parent_path());
+  test::WriteHive(user, file);
+}
+
 struct Loaded {
   bool ok = false;
   WindowsVolume volume;
@@ -59,6 +83,12 @@ Loaded Load(const fs::path& root) {
   Loaded l;
   l.ok = LoadWindowsVolume(root, &l.volume, &l.error);
   return l;
+}
+
+// The product name in HKEY_USERS\<key>: whose hive landed there.
+std::optional<std::wstring> Whose(const WindowsVolume& v, const std::wstring& key) {
+  const sim::RegKey* product = v.registry.FindKey(sim::Hive::kUsers, key + L"\\" + kProduct);
+  return product ? product->GetString(L"ProductName") : std::nullopt;
 }
 
 std::optional<std::uint32_t> Which(const WindowsVolume& v) {
@@ -147,7 +177,7 @@ TEST(WindowsVolume, RefusesAVolumeWithoutItsHives) {
   EXPECT_FALSE(l.ok);
   EXPECT_EQ(l.error, (dir / "Windows").string() +
                          ": missing (not a Windows volume: its hives are Windows\\System32\\config\\SOFTWARE and "
-                         "SYSTEM)");
+                         "SYSTEM, or WINNT\\... on Windows 2000)");
 
   fs::create_directories(test::ConfigFolder(dir.path()));
   l = Load(dir.path());
@@ -166,7 +196,8 @@ TEST(WindowsVolume, RefusesAVolumeWithoutItsHives) {
 }
 
 // Two names of the way to a hive that differ only in case are never chosen
-// between: the volume is refused, naming both.
+// between: the volume is refused, naming both; on the way to the config
+// folder, WINNT's hives beside them do not settle it.
 TEST(WindowsVolume, RefusesTwoEntriesThatMatchOneName) {
   struct Twin {
     const char* where;  // the folder below the volume's root that gets it
@@ -180,6 +211,7 @@ TEST(WindowsVolume, RefusesTwoEntriesThatMatchOneName) {
     TempDir dir;
     Hives hives;
     test::WriteVolume(dir.path(), &hives.software, &hives.system);
+    if (twin.folder) test::WriteVolume(dir.path(), &hives.software, &hives.system, "WINNT");
     const fs::path at = dir.path() / twin.where / twin.name;
     if (twin.folder) {
       fs::create_directories(at);
@@ -218,6 +250,138 @@ TEST(WindowsVolume, ABrokenSoftwareHiveIsRefusedByName) {
     EXPECT_EQ(l.error.rfind(software.string() + ": ", 0), 0u) << l.error;
     EXPECT_NE(l.error.find(c.what), std::string::npos) << l.error;
   }
+}
+
+TEST(WindowsVolume, EveryProfileLandsInHkeyUsersUnderItsSid) {
+  TempDir dir;
+  Hives hives;
+  AddProfile(hives, kAlice, L"C:\\Users\\alice");
+  AddProfile(hives, kBob, L"%SystemDrive%\\USERS\\Bob");
+  // SYSTEM's hive is DEFAULT, never its systemprofile's; a .bak key is no profile.
+  AddProfile(hives, L"S-1-5-18", L"%systemroot%\\system32\\config\\systemprofile");
+  AddProfile(hives, std::wstring(kAlice) + L".bak", L"C:\\Users\\TEMP");
+  test::WriteVolume(dir.path(), &hives.software, &hives.system);
+  WriteUserHive(dir / "Users" / "alice" / "NTUSER.DAT", L"alice");
+  WriteUserHive(dir / "Users" / "bob" / "ntuser.dat", L"bob");
+  WriteUserHive(test::ConfigFolder(dir.path()) / "DEFAULT", L"default");
+  WriteUserHive(test::ConfigFolder(dir.path()) / "systemprofile" / "NTUSER.DAT", L"systemprofile");
+  WriteUserHive(dir / "Users" / "TEMP" / "NTUSER.DAT", L"temp");
+  Loaded l = Load(dir.path());
+  ASSERT_TRUE(l.ok) << l.error;
+  EXPECT_TRUE(l.volume.warnings.empty()) << l.volume.warnings.front();
+  EXPECT_EQ(Whose(l.volume, kAlice), L"alice");
+  EXPECT_EQ(Whose(l.volume, kBob), L"bob");
+  EXPECT_EQ(Whose(l.volume, L".DEFAULT"), L"default");
+  EXPECT_EQ(Whose(l.volume, L"S-1-5-18"), L"default");
+  EXPECT_EQ(l.volume.registry.Root(sim::Hive::kUsers).SubKeyCount(), 4u);
+  EXPECT_EQ(l.volume.registry.Root(sim::Hive::kCurrentUser).SubKeyCount(), 0u);
+  ASSERT_EQ(l.volume.userHives.size(), 3u);
+  EXPECT_EQ(l.volume.userHives[2], dir / "Users" / "bob" / "ntuser.dat");
+  const auto& notes = l.volume.notes;
+  EXPECT_NE(std::find(notes.begin(), notes.end(),
+                      "HKEY_USERS\\" + ToUtf8(kBob) + " = " + l.volume.userHives[2].string() + " (6 keys, 1 values)"),
+            notes.end());
+}
+
+// A profile that cannot be read is skipped with a warning naming the file;
+// the volume, and every other profile, is read.
+TEST(WindowsVolume, AProfileThatCannotBeReadIsSkippedByName) {
+  TempDir outside;
+  WriteUserHive(outside / "bob" / "NTUSER.DAT", L"outside");
+  const fs::path bobHive = fs::path("Users") / "bob" / "NTUSER.DAT";
+  struct Case {
+    const char* what;
+    std::function<void(const fs::path& root)> spoil;
+    std::wstring bobPath = L"C:\\Users\\bob";
+    const wchar_t* skipped = kBob;  // null: loaded all the same
+  };
+  const Case cases[] = {
+      {"missing", [&](const fs::path& root) { fs::remove(root / bobHive); }},
+      {"truncated registry hive",
+       [&](const fs::path& root) {
+         auto bytes = test::ReadBytes(root / bobHive);
+         bytes.resize(bytes.size() - 4096);
+         test::WriteBytes(root / bobHive, bytes);
+       }},
+      {"not a registry hive", [&](const fs::path& root) { test::WriteHostFile(root / bobHive, "REGEDIT4\r\n"); }},
+      {"a link that leads off the volume",
+       [&](const fs::path& root) {
+         fs::remove_all(root / "Users" / "bob");
+         fs::create_directory_symlink(outside / "bob", root / "Users" / "bob");
+       }},
+      {"a link that leads off the volume",
+       [&](const fs::path& root) {
+         fs::remove(root / bobHive);
+         fs::create_symlink(outside / "bob" / "NTUSER.DAT", root / bobHive);
+       }},
+      {"is no folder of drive C:", [](const fs::path&) {}, L"D:\\Users\\bob"},
+      {"DEFAULT: not a registry hive",
+       [](const fs::path& root) { test::WriteHostFile(test::ConfigFolder(root) / "DEFAULT", "x"); }, L"C:\\Users\\bob",
+       L".DEFAULT"},
+      // A link that stays on the volume is followed.
+      {"",
+       [&](const fs::path& root) {
+         fs::rename(root / "Users" / "bob", root / "bob");
+         fs::create_directory_symlink("../bob", root / "Users" / "bob");
+       },
+       L"C:\\Users\\bob", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    Hives hives;
+    AddProfile(hives, kAlice, L"C:\\Users\\alice");
+    AddProfile(hives, kBob, c.bobPath);
+    test::WriteVolume(dir.path(), &hives.software, &hives.system);
+    WriteUserHive(dir / "Users" / "alice" / "NTUSER.DAT", L"alice");
+    WriteUserHive(dir / bobHive, L"bob");
+    WriteUserHive(test::ConfigFolder(dir.path()) / "DEFAULT", L"default");
+    c.spoil(dir.path());
+    Loaded l = Load(dir.path());
+    ASSERT_TRUE(l.ok) << l.error;
+    EXPECT_EQ(Whose(l.volume, kAlice), L"alice");
+    if (c.skipped == nullptr) {
+      EXPECT_EQ(Whose(l.volume, kBob), L"bob");
+      EXPECT_TRUE(l.volume.warnings.empty()) << l.volume.warnings.front();
+      continue;
+    }
+    EXPECT_EQ(l.volume.registry.FindKey(sim::Hive::kUsers, c.skipped), nullptr);
+    EXPECT_EQ(l.volume.registry.Root(sim::Hive::kUsers).SubKeyCount(), c.skipped == kBob ? 3u : 2u);
+    ASSERT_EQ(l.volume.warnings.size(), 1u);
+    const std::string& warning = l.volume.warnings[0];
+    EXPECT_EQ(warning.rfind("warning: HKEY_USERS\\" + ToUtf8(c.skipped) + " is not loaded: ", 0), 0u) << warning;
+    EXPECT_NE(warning.find(c.what), std::string::npos) << warning;
+    if (c.bobPath[0] == L'C' && c.skipped == kBob) {
+      EXPECT_NE(warning.find((dir / "Users" / "bob").string()), std::string::npos) << warning;
+    }
+  }
+}
+
+// Windows 2000, and what was upgraded from it, keeps its hives in WINNT.
+TEST(WindowsVolume, AWinntVolumeIsReadAsAWindowsOne) {
+  TempDir dir;
+  Hives hives;
+  sim::RegKey* nt = hives.software.FindSubKey(L"Microsoft")->FindSubKey(L"Windows NT")->FindSubKey(L"CurrentVersion");
+  nt->SetString(L"CurrentVersion", L"5.1");
+  nt->SetString(L"SystemRoot", L"C:\\WINNT");
+  AddProfile(hives, kAlice, L"%SystemDrive%\\Documents and Settings\\alice");
+  test::WriteVolume(dir.path(), &hives.software, &hives.system, "WINNT");
+  WriteUserHive(dir / "Documents and Settings" / "alice" / "NTUSER.DAT", L"alice");
+  Loaded l = Load(dir.path());
+  ASSERT_TRUE(l.ok) << l.error;
+  EXPECT_EQ(l.volume.windowsFolder, dir / "WINNT");
+  EXPECT_EQ(l.volume.softwareHive, test::ConfigFolder(dir.path(), "WINNT") / "SOFTWARE");
+  EXPECT_EQ(l.volume.config.windowsFolder, L"C:\\WINNT");
+  EXPECT_EQ(Whose(l.volume, kAlice), L"alice");
+
+  // A Windows folder without hives beside it is no rival; one with hives is.
+  fs::create_directories(dir / "Windows" / "System32");
+  EXPECT_TRUE(Load(dir.path()).ok);
+  test::WriteVolume(dir.path(), &hives.software, &hives.system);
+  l = Load(dir.path());
+  EXPECT_FALSE(l.ok);
+  EXPECT_EQ(l.error, (dir / "Windows").string() + " and " + (dir / "WINNT").string() +
+                         ": ambiguous: both hold System32\\config, so the volume's registry is not one");
 }
 
 TEST(WindowsVolume, ChoosesAControlSetAsWindowsWouldAndSaysWhenItMust) {
@@ -315,16 +479,19 @@ class ChangeWatch {
 TEST(WindowsVolume, NothingUnderTheVolumeIsOpenedForWriting) {
   TempDir dir;
   Hives hives;
+  AddProfile(hives, kAlice, L"C:\\Users\\alice");
   test::WriteVolume(dir.path(), &hives.software, &hives.system);
   const fs::path config = test::ConfigFolder(dir.path());
+  WriteUserHive(config / "DEFAULT", L"default");
+  WriteUserHive(dir / "Users" / "alice" / "NTUSER.DAT", L"alice");
   const auto before = test::TakeSnapshot(dir.path());
-  ChangeWatch watch({dir.path(), dir / "Windows", dir / "Windows" / "System32", config});
+  ChangeWatch watch({dir.path(), dir / "Windows", dir / "Windows" / "System32", config, dir / "Users" / "alice"});
   Loaded l = Load(dir.path());
   ASSERT_TRUE(l.ok) << l.error;
   int reads = 0;
   std::vector<std::string> changes;
   watch.Collect(&reads, &changes);
-  EXPECT_GE(reads, 2);  // the watch works: both hives were opened and closed
+  EXPECT_GE(reads, 4);  // the watch works: the four hives were opened and closed
   EXPECT_TRUE(changes.empty()) << changes.front();
   EXPECT_EQ(test::TakeSnapshot(dir.path()), before);
 }

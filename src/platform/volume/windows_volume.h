@@ -5,9 +5,24 @@
 // What it reads, and nothing else:
 //   Windows\System32\config\SOFTWARE   -> HKEY_LOCAL_MACHINE\SOFTWARE
 //   Windows\System32\config\SYSTEM     -> HKEY_LOCAL_MACHINE\SYSTEM
-// Each name is matched without regard to case, as Windows does; two
-// entries that match one name are refused as ambiguous. Both hives must be
-// there. Every other root of the registry is empty.
+//   Windows\System32\config\DEFAULT    -> HKEY_USERS\.DEFAULT, and as Windows
+//                                         aliases it, HKEY_USERS\S-1-5-18
+//   <profile folder>\NTUSER.DAT         -> HKEY_USERS\<SID>, for each profile
+//                                         of SOFTWARE's ProfileList
+// The Windows folder is Windows or, on Windows 2000 and what was upgraded
+// from it, WINNT; a volume where both hold System32\config is refused as
+// ambiguous. Each name is matched without regard to case, as Windows does;
+// two entries that match one name are refused as ambiguous. SOFTWARE and
+// SYSTEM must be there; HKEY_CURRENT_USER stays empty (no one is logged on).
+//
+// A profile is the ProfileImagePath of ProfileList\<SID>, expanded with the
+// volume's variables, a folder on drive C:. Its way is walked from the root
+// as a hive's is, and a link on it that leads off the volume is refused:
+// the file there is no part of this machine. A profile that cannot be read
+// (no path on C:, a missing, ambiguous or damaged NTUSER.DAT, a link off
+// the volume) is skipped with a warning naming the file, and so is a broken
+// DEFAULT: the machine's own hives still describe it. S-1-5-18 (SYSTEM) is
+// the DEFAULT hive on Windows, never its systemprofile's NTUSER.DAT.
 //
 // HKLM\SYSTEM holds the hive's keys as the file has them (ControlSet001,
 // ControlSet002, Select, ...) and, as Windows makes at boot, CurrentControlSet:
@@ -21,8 +36,8 @@
 // Read-only: no file or folder under the volume is ever opened for writing,
 // created, or changed; libhivex opens each hive without its write flag.
 //
-// Failures: a missing or ambiguous hive, a file that is not a hive, a
-// truncated or corrupted hive is refused with one line naming the file and
+// Failures: a missing or ambiguous SOFTWARE or SYSTEM, a file that is not a
+// hive, a truncated or corrupted hive is refused with one line naming the file and
 // what is wrong; nothing of the volume is then returned. A hive whose
 // transaction logs were not replayed (an unclean shutdown, or a volume taken
 // from a running machine) is read as it is, with a warning.
@@ -42,8 +57,9 @@ struct WindowsVolume {
   std::filesystem::path windowsFolder;  // host path of the folder that holds System32\config
   std::filesystem::path softwareHive;   // host paths of the hives read
   std::filesystem::path systemHive;
+  std::vector<std::filesystem::path> userHives;  // DEFAULT and each NTUSER.DAT read, in that order
 
-  // HKLM\SOFTWARE and HKLM\SYSTEM; the other roots empty.
+  // HKLM\SOFTWARE, HKLM\SYSTEM and the users' hives under HKEY_USERS.
   sim::RegStore registry;
   // What machine.ini would say: folders, version, bitness, environment,
   // the spooler's state. A caller may still set what a volume cannot tell

@@ -78,6 +78,27 @@ void WriteVolumeOfMachine(sim::SimMachine& machine, const fs::path& root) {
   const fs::path config = Folder(Folder(Folder(root, ToUtf8(windows.substr(3))), "System32"), "config");
   WriteHive(*software, config / "SOFTWARE");
   WriteHive(hive, config / "SYSTEM");
+
+  // Each account's hive where its profile keeps it, and the default user's.
+  const sim::RegKey* users = &store.Root(sim::Hive::kUsers);
+  if (const sim::RegKey* defaults = users->FindSubKey(L".DEFAULT")) WriteHive(*defaults, config / "DEFAULT");
+  const sim::RegKey* profiles = software->FindSubKey(L"Microsoft");
+  for (const wchar_t* name : {L"Windows NT", L"CurrentVersion", L"ProfileList"}) {
+    profiles = profiles != nullptr ? profiles->FindSubKey(name) : nullptr;
+  }
+  for (std::size_t i = 0; profiles != nullptr && i < profiles->SubKeyCount(); ++i) {
+    const sim::RegKey* profile = profiles->SubKeyAt(i);
+    const sim::RegKey* account = users->FindSubKey(profile->name());
+    const auto image = profile->GetString(L"ProfileImagePath");
+    if (account == nullptr || !image || image->size() < 4) continue;
+    fs::path folder = root;
+    std::wstring rest = image->substr(3);
+    for (std::size_t cut; !rest.empty(); rest = cut == std::wstring::npos ? L"" : rest.substr(cut + 1)) {
+      cut = rest.find(L'\\');
+      folder = Folder(folder, ToUtf8(rest.substr(0, cut)));
+    }
+    WriteHive(*account, folder / "NTUSER.DAT");
+  }
 }
 
 }  // namespace zc::test

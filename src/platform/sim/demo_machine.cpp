@@ -197,6 +197,8 @@ bool WriteDemoMachine(const fs::path& folder, std::string* error) {
     spec.place = msilayout::Place::Unmanaged(install.sid);
     machine->msi().Register(spec);
     WriteHostFile(fs, spec.installLocation + L"Settings\\user.config", "<settings/>");
+    WriteText(reg, hklm, std::wstring(L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\") + install.sid,
+              L"ProfileImagePath", install.profile, regtype::kExpandSz);
   }
   // App Paths of the families' programs, as their installers register them.
   WriteText(reg, hklm, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Quillo.exe", L"",

@@ -45,6 +45,30 @@ inline void RemoveInstallProperty(ScenarioMachine& m, const std::wstring& code, 
                    valueName);
 }
 
+// Windows Installer passing every question on; a test overrides what it changes.
+class ForwardingInstaller : public WindowsInstaller {
+ public:
+  explicit ForwardingInstaller(WindowsInstaller& target) : target_(target) {}
+  WinError EnumProducts(std::uint32_t index, std::wstring* code) override { return target_.EnumProducts(index, code); }
+  WinError GetProductInfo(std::wstring_view code, std::wstring_view property, std::uint32_t capacity,
+                          std::wstring* value) override {
+    return target_.GetProductInfo(code, property, capacity, value);
+  }
+  WinError EnumRelatedProducts(std::wstring_view upgradeCode, std::uint32_t index, std::wstring* code) override {
+    return target_.EnumRelatedProducts(upgradeCode, index, code);
+  }
+  WinError EnumEveryonesProducts(std::uint32_t index, InstalledEntry* entry) override {
+    return target_.EnumEveryonesProducts(index, entry);
+  }
+  WinError GetProductInfoEx(const InstalledEntry& entry, std::wstring_view property, std::uint32_t capacity,
+                            std::wstring* value) override {
+    return target_.GetProductInfoEx(entry, property, capacity, value);
+  }
+
+ protected:
+  WindowsInstaller& target_;
+};
+
 // The application over the machine, its log open at kLogPath.
 struct CatalogueApp {
   explicit CatalogueApp(ScenarioMachine& machine) : m(machine), app(machine.machine().platform()) {

@@ -243,29 +243,12 @@ TEST(Discovery, AnotherAccountsProductsAreNamedAfterTheScanAndNeverListed) {
 
 // Windows Installer as Wine's answers MsiEnumProducts: a product of two
 // accounts comes twice.
-class EachProductTwice : public WindowsInstaller {
+class EachProductTwice : public ForwardingInstaller {
  public:
-  explicit EachProductTwice(WindowsInstaller& target) : target_(target) {}
+  using ForwardingInstaller::ForwardingInstaller;
   WinError EnumProducts(std::uint32_t index, std::wstring* code) override {
     return target_.EnumProducts(index / 2, code);
   }
-  WinError GetProductInfo(std::wstring_view code, std::wstring_view property, std::uint32_t capacity,
-                          std::wstring* value) override {
-    return target_.GetProductInfo(code, property, capacity, value);
-  }
-  WinError EnumRelatedProducts(std::wstring_view upgradeCode, std::uint32_t index, std::wstring* code) override {
-    return target_.EnumRelatedProducts(upgradeCode, index, code);
-  }
-  WinError EnumEveryonesProducts(std::uint32_t index, InstalledEntry* entry) override {
-    return target_.EnumEveryonesProducts(index, entry);
-  }
-  WinError GetProductInfoEx(const InstalledEntry& entry, std::wstring_view property, std::uint32_t capacity,
-                            std::wstring* value) override {
-    return target_.GetProductInfoEx(entry, property, capacity, value);
-  }
-
- private:
-  WindowsInstaller& target_;
 };
 
 TEST(Discovery, AProductListedTwiceIsFoundOnce) {

@@ -122,28 +122,15 @@ TEST(ProductCodeLists, AnInstallerErrorAtTheFirstIndexGivesTheFallbackRows) {
 }
 
 // Windows Installer that fails from a given index on.
-class FailingFromIndex : public WindowsInstaller {
+class FailingFromIndex : public ForwardingInstaller {
  public:
-  FailingFromIndex(WindowsInstaller& target, std::uint32_t failAt) : target_(target), failAt_(failAt) {}
-  WinError EnumProducts(std::uint32_t index, std::wstring* code) override { return target_.EnumProducts(index, code); }
-  WinError GetProductInfo(std::wstring_view code, std::wstring_view property, std::uint32_t capacity,
-                          std::wstring* value) override {
-    return target_.GetProductInfo(code, property, capacity, value);
-  }
+  FailingFromIndex(WindowsInstaller& target, std::uint32_t failAt) : ForwardingInstaller(target), failAt_(failAt) {}
   WinError EnumRelatedProducts(std::wstring_view upgradeCode, std::uint32_t index, std::wstring* code) override {
     if (index >= failAt_) return 1610;
     return target_.EnumRelatedProducts(upgradeCode, index, code);
   }
-  WinError EnumEveryonesProducts(std::uint32_t index, InstalledEntry* entry) override {
-    return target_.EnumEveryonesProducts(index, entry);
-  }
-  WinError GetProductInfoEx(const InstalledEntry& entry, std::wstring_view property, std::uint32_t capacity,
-                            std::wstring* value) override {
-    return target_.GetProductInfoEx(entry, property, capacity, value);
-  }
 
  private:
-  WindowsInstaller& target_;
   std::uint32_t failAt_;
 };
 

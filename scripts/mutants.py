@@ -160,6 +160,8 @@ MUTANTS = [
            "a profile's known folders not protected"),
     Mutant(SET, "    for (const auto& image : RegisteredProfiles()) profiles.push_back(image);", "",
            "a profile registered outside the profiles root not protected"),
+    Mutant(SET, "      roots.push_back(windows.substr(0, 2) + L\"\\\\Users\");", "",
+           "the Users folder not a profiles root (SYSTEM's own profile lies elsewhere)"),
     # The dry-run view: one kind of change let through.
     Mutant(VIEW, "    if (view_.active()) return view_.Refuse(NameOf(WindowsCall::k##Call), Target); \\",
            "    if (view_.active() && WindowsCall::k##Call != WindowsCall::kDeleteFile) \\\n"

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "removal/removal_support.h"
+#include "safety/protected_folders.h"
 #include "safety/win_path.h"
 #include "safety/machine_snapshot.h"
 
@@ -399,6 +400,27 @@ INSTANTIATE_TEST_SUITE_P(
         Judgement{"AFileOutsideEveryProtectedFolder", Judgement::kFile, L"C:\\Program Files\\Harbor Lane\\hl.dll",
                   true}),
     [](const testing::TestParamInfo<Judgement>& judgement) { return std::string(judgement.param.name); });
+
+// Run as SYSTEM, whose own profile lies under the Windows folder, every
+// user's profile and its known folders stay protected.
+TEST(ProtectedFolders, AsSystemEveryProfileIsStillProtected) {
+  auto config = ScenarioMachine::DefaultConfig();
+  config.user = sim::kSystemSid;
+  ScenarioMachine m(config);
+  m.MakeFolder(L"C:\\Users\\Admin\\Documents");
+  m.MakeFolder(L"C:\\Users\\Pat\\AppData\\Local");
+  m.MakeFolder(L"C:\\WINDOWS\\system32\\config\\systemprofile");
+  auto platform = m.machine().platform();
+  const ProtectedFolders folders = GatherProtectedFolders(platform);
+  const auto has = [&](const std::wstring& path) {
+    return std::any_of(folders.itself.begin(), folders.itself.end(),
+                       [&](const std::wstring& f) { return EqualsNoCase(f, path); });
+  };
+  for (const wchar_t* path : {L"C:\\Users\\Admin", L"C:\\Users\\Admin\\Documents", L"C:\\Users\\Pat",
+                              L"C:\\Users\\Pat\\AppData\\Local"}) {
+    EXPECT_TRUE(has(path)) << ToUtf8(path);
+  }
+}
 
 }  // namespace
 }  // namespace zc::test

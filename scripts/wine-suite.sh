@@ -39,7 +39,7 @@ while (($#)); do
   shift
 done
 
-zc_require_packages "${ZC_BUILD_PACKAGES[@]}" wine wine64 wixl msitools xvfb xauth xdotool imagemagick \
+zc_require_packages "${ZC_BUILD_PACKAGES[@]}" wine wine64 fonts-wine wixl msitools xvfb xauth xdotool imagemagick \
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 python3-pytest
 
 export ZC_WINE_X64=${ZC_WINE_X64:-$ZC_ROOT/build/win-x64/ZENTACleanup.exe}

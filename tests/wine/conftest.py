@@ -189,6 +189,9 @@ class Lab:
         self.packed = winelab.pack_guids(self.linux_tool, [p.code for p in self.products])
         self.ids = winelab.read_resource_ids()
         self.timings: list[tuple[str, float]] = []
+        # The sizes of the windows each dialog scenario measured, by its label
+        # (scenario-variant), so that the release artefact's are compared with the twin's.
+        self.window_sizes: dict[str, dict[str, tuple[int, int]]] = {}
         self._bases: dict[str, Prefix] = {}
         self._packages: Optional[list[Path]] = None
         self._helpers: dict[str, Path] = {}

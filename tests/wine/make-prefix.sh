@@ -64,6 +64,15 @@ esac
 if [[ -n $base ]]; then
   cp -a -- "$base" "$prefix"
 else
+  # Wine's own fonts (package fonts-wine) in C:\windows\Fonts before the
+  # first boot: this Wine never finds them in its data folder, and without
+  # Tahoma (what "MS Shell Dlg" stands for) each half falls back to a host
+  # face of its own choosing (the 32-bit one to a math face three times as
+  # tall), and wineboot keeps caption and menu heights measured with it.
+  fonts=/usr/share/wine/fonts
+  [[ -f $fonts/tahoma.ttf ]] || { echo "make-prefix: Wine's fonts are missing from $fonts (package fonts-wine)" >&2; exit 1; }
+  mkdir -p "$prefix/drive_c/windows/Fonts"
+  cp -- "$fonts"/* "$prefix/drive_c/windows/Fonts/"
   "$loader" wineboot -i >/dev/null 2>&1
   "$server" -w
 fi

@@ -24,6 +24,9 @@ CUSTOM = "ZENTA Cleanup Tool (Custom Mode)"
 ABOUT = "About ZENTA Cleanup Tool"
 HELP = "ZENTA Cleanup Tool Help"
 COMPLETED = "Operation Completed"
+# How far (pixels) the release artefact's windows may differ in size from the
+# twin's: both draw the same templates with the same fonts.
+SIZE_TOLERANCE = 4
 # dlgprobe's "controls" line: id, enabled, class, left, top, width, height, text.
 CONTROL_LINE = re.compile(r"^(-?\d+) ([01]) (\S+) (-?\d+) (-?\d+) (\d+) (\d+)(?: (.*))?$")
 
@@ -46,6 +49,7 @@ class Probe:
     def __init__(self, prefix: winelab.Prefix, screen: winelab.Screen):
         self.prefix = prefix
         self.screen = screen
+        self.sizes: dict[str, tuple[int, int]] = {}  # title -> (width, height), of every window shot
 
     def __call__(self, *args: str, timeout: float = 120) -> tuple[int, str]:
         rc, out = self.prefix.output("C:\\Tools\\dlgprobe.exe", *args, timeout=timeout)
@@ -93,6 +97,7 @@ class Probe:
         rect = self.rect(title)
         if not rect:
             return False
+        self.sizes[title] = rect[2:]
         time.sleep(0.5)  # let the window finish painting
         self.screen.shot(dest, rect)
         return dest.is_file() and dest.stat().st_size > 0
@@ -111,11 +116,13 @@ def start_session(lab: Lab, variant, label: str):
         pytest.fail("no X display: DISPLAY is not set (scripts/wine-suite.sh starts Xvfb)")
     prefix = lab.fresh(variant.base, label)
     prefix.install_tools(lab.exe(variant.program), lab.helper("MSIZap.exe"), lab.helper("dlgprobe.exe"))
-    out = types.SimpleNamespace(prefix=prefix, shots={})
-    return prefix, Probe(prefix, lab.screen), out
+    probe = Probe(prefix, lab.screen)
+    out = types.SimpleNamespace(prefix=prefix, shots={}, probe=probe)
+    return prefix, probe, out
 
 
 def finish(lab: Lab, prefix, proc, out, timeout: float = 120):
+    lab.window_sizes[out.label] = out.probe.sizes
     try:
         out.rc = proc.wait(timeout=timeout)
     except subprocess.TimeoutExpired:
@@ -127,6 +134,18 @@ def finish(lab: Lab, prefix, proc, out, timeout: float = 120):
     if out.run.log:
         lab.artifacts.mkdir(parents=True, exist_ok=True)
         (lab.artifacts / f"{out.label}.wine.log").write_bytes(out.run.log)
+
+
+def size_differences(lab: Lab, scenario_name: str, variant) -> dict:
+    """The windows whose size in this run differs from the twin's in the same
+    scenario by more than SIZE_TOLERANCE: title -> (this size, the twin's)."""
+    twin = lab.window_sizes.get(f"{scenario_name}-x64")
+    if twin is None:
+        pytest.skip(f"the twin's {scenario_name} run was not selected")
+    sizes = lab.window_sizes[f"{scenario_name}-{variant.name}"]
+    assert sizes, "no window was measured"
+    return {t: (s, twin.get(t)) for t, s in sizes.items()
+            if t not in twin or any(abs(a - b) > SIZE_TOLERANCE for a, b in zip(s, twin[t]))}
 
 
 def shot_path(lab: Lab, variant, name: str, docs: bool):
@@ -170,6 +189,10 @@ class TestHelp:
 
     def test_log_form(self, outcome):
         assert winelab.log_form_problems(outcome.run.log) == []
+
+    @only("i686-msi32", "i686-msi64")
+    def test_box_size_matches_the_twin(self, lab, variant, outcome):
+        assert size_differences(lab, "help", variant) == {}
 
     def test_log_holds_the_start_line_only(self, outcome):
         assert [line for line in outcome.run.lines if line] == [outcome.run.lines[0]]
@@ -282,6 +305,11 @@ class TestInteractive:
         ]
         assert outcome.custom
         assert outcome.families == sorted(expected, key=str.casefold)
+
+    @only("i686-msi32")
+    def test_window_sizes_match_the_twin(self, lab, variant, outcome):
+        # The basic-mode dialog and the completion box, which both runs show.
+        assert size_differences(lab, "interactive", variant) == {}
 
     def test_screenshots_written(self, outcome):
         assert outcome.shots and all(outcome.shots.values()), outcome.shots

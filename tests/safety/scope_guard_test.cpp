@@ -416,8 +416,8 @@ TEST(ProtectedFolders, AsSystemEveryProfileIsStillProtected) {
     return std::any_of(folders.itself.begin(), folders.itself.end(),
                        [&](const std::wstring& f) { return EqualsNoCase(f, path); });
   };
-  for (const wchar_t* path : {L"C:\\Users\\Admin", L"C:\\Users\\Admin\\Documents", L"C:\\Users\\Pat",
-                              L"C:\\Users\\Pat\\AppData\\Local"}) {
+  for (const wchar_t* path :
+       {L"C:\\Users\\Admin", L"C:\\Users\\Admin\\Documents", L"C:\\Users\\Pat", L"C:\\Users\\Pat\\AppData\\Local"}) {
     EXPECT_TRUE(has(path)) << ToUtf8(path);
   }
 }

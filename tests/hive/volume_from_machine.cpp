@@ -13,15 +13,6 @@ namespace {
 
 constexpr const wchar_t* kEnvironment = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 
-// Copies `from`'s values and sub-keys into `to`.
-void CopyTree(const sim::RegKey& from, sim::RegKey& to) {
-  from.values().ForEach([&](const sim::RegValue& v) { to.SetValue(v.name, v.type, v.data); });
-  for (std::size_t i = 0; i < from.SubKeyCount(); ++i) {
-    const sim::RegKey* sub = from.SubKeyAt(i);
-    CopyTree(*sub, *to.CreateSubKey(sub->name()));
-  }
-}
-
 // The existing entry of `folder` that matches `name` without regard to
 // case, or `folder`/`name` created.
 fs::path Folder(const fs::path& folder, const std::string& name) {
@@ -67,7 +58,7 @@ void WriteVolumeOfMachine(sim::SimMachine& machine, const fs::path& root) {
   for (std::size_t i = 0; i < system->SubKeyCount(); ++i) {
     const sim::RegKey* sub = system->SubKeyAt(i);
     const bool current = EqualsNoCase(sub->name(), L"CurrentControlSet");
-    CopyTree(*sub, *hive.CreateSubKey(current ? L"ControlSet001" : sub->name()));
+    sim::MergeTree(*sub, *hive.CreateSubKey(current ? L"ControlSet001" : sub->name()), nullptr);
   }
   system->values().ForEach([&](const sim::RegValue& v) { hive.SetValue(v.name, v.type, v.data); });
   sim::RegKey* select = hive.CreateSubKey(L"Select");

@@ -206,32 +206,41 @@ void RegKey::Clear() {
   values_.Clear();
 }
 
-namespace {
-
-// Copies `from`'s values and sub-keys into `into`; false (and the value
-// named) when a value of the same name holds other data there.
-bool MergeInto(const RegKey& from, RegKey& into, const std::wstring& path, std::wstring* conflict) {
-  bool ok = true;
-  from.values().ForEach([&](const RegValue& value) {
-    if (!ok) return;
-    const RegValue* existing = into.FindValue(value.name);
-    if (existing != nullptr && (existing->type != value.type || existing->data != value.data)) {
-      if (conflict != nullptr) *conflict = path + L"\\" + value.name;
-      ok = false;
-      return;
+bool MergeTree(const RegKey& from, RegKey& into, std::wstring* conflict) {
+  // Iterative: a tree may be as deep as the registry allows.
+  struct Step {
+    const RegKey* source;
+    RegKey* target;
+    std::wstring path;
+  };
+  std::vector<Step> pending{{&from, &into, std::wstring(from.name())}};
+  while (!pending.empty()) {
+    Step step = std::move(pending.back());
+    pending.pop_back();
+    bool ok = true;
+    step.source->values().ForEach([&](const RegValue& value) {
+      if (!ok) return;
+      const RegValue* existing = step.target->FindValue(value.name);
+      if (existing == nullptr) {
+        step.target->SetValue(value.name, value.type, value.data);
+      } else if (existing->type != value.type || existing->data != value.data) {
+        if (conflict != nullptr) *conflict = step.path + L"\\" + value.name;
+        ok = false;
+      }
+    });
+    if (!ok) return false;
+    for (std::size_t i = 0; i < step.source->SubKeyCount(); ++i) {
+      const RegKey* sub = step.source->SubKeyAt(i);
+      RegKey* target = step.target->CreateSubKey(sub->name());
+      if (target == nullptr) {
+        if (conflict != nullptr) *conflict = step.path + L"\\" + sub->name();
+        return false;
+      }
+      pending.push_back({sub, target, step.path + L"\\" + sub->name()});
     }
-    if (existing == nullptr) into.SetValue(value.name, value.type, value.data);
-  });
-  for (std::size_t i = 0; ok && i < from.SubKeyCount(); ++i) {
-    const RegKey* sub = from.SubKeyAt(i);
-    RegKey* target = into.CreateSubKey(sub->name());
-    if (target == nullptr) return false;
-    ok = MergeInto(*sub, *target, path + L"\\" + sub->name(), conflict);
   }
-  return ok;
+  return true;
 }
-
-}  // namespace
 
 // ---------------------------------------------------------------------------
 // RegStore
@@ -291,7 +300,7 @@ bool RegStore::BindCurrentUser(std::wstring_view account, std::wstring* conflict
     return false;
   }
   RegKey& separate = *roots_[static_cast<std::size_t>(Hive::kCurrentUser)];
-  if (!MergeInto(separate, *key, L"HKEY_CURRENT_USER", conflict)) return false;
+  if (!MergeTree(separate, *key, conflict)) return false;
   separate.Clear();
   key->pinned_ = true;
   currentUser_ = key->shared_from_this();

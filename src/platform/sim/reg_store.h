@@ -132,6 +132,12 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
   ValueList values_;
 };
 
+// Copies `from`'s values and sub-keys into `into`, keeping what `into`
+// already holds. False, with the value named in `conflict` (from `from`'s
+// name down), when a value of the same name there holds other data; what
+// was copied before that stays.
+bool MergeTree(const RegKey& from, RegKey& into, std::wstring* conflict);
+
 class RegStore {
  public:
   RegStore();

@@ -74,22 +74,6 @@ std::optional<std::string> FindNoCase(const fs::path& folder, std::wstring_view 
   return std::nullopt;
 }
 
-// Copies the values and sub-keys of `from` into `to`.
-void CopyTree(const RegKey& from, RegKey& to) {
-  std::vector<std::pair<const RegKey*, RegKey*>> pending{{&from, &to}};
-  while (!pending.empty()) {
-    const RegKey* source = pending.back().first;
-    RegKey* target = pending.back().second;
-    pending.pop_back();
-    source->values().ForEach(
-        [target](const sim::RegValue& value) { target->SetValue(value.name, value.type, value.data); });
-    for (std::size_t i = 0; i < source->SubKeyCount(); ++i) {
-      const RegKey* sub = source->SubKeyAt(i);
-      pending.emplace_back(sub, target->CreateSubKey(sub->name()));
-    }
-  }
-}
-
 std::wstring ControlSetName(std::uint32_t number) {
   wchar_t name[32];
   std::swprintf(name, 32, L"ControlSet%03u", number);
@@ -134,7 +118,7 @@ void MakeCurrentControlSet(RegKey& system, WindowsVolume* volume) {
         "warning: the SYSTEM hive holds no control set: HKLM\\SYSTEM\\CurrentControlSet is absent");
     return;
   }
-  CopyTree(*chosen, *system.CreateSubKey(L"CurrentControlSet"));
+  MergeTree(*chosen, *system.CreateSubKey(L"CurrentControlSet"), nullptr);
   volume->notes.push_back("HKLM\\SYSTEM\\CurrentControlSet = " + ToUtf8(chosenName) + " (" + source + ")");
 }
 
@@ -261,7 +245,7 @@ void LoadUsers(const fs::path& config, WindowsVolume* volume) {
   } else {
     volume->userHives.push_back(defaultHive);
     RegKey& users = volume->registry.Root(Hive::kUsers);
-    CopyTree(*users.FindSubKey(L".DEFAULT"), *users.CreateSubKey(sim::kSystemSid));
+    MergeTree(*users.FindSubKey(L".DEFAULT"), *users.CreateSubKey(sim::kSystemSid), nullptr);
     volume->notes.push_back("HKEY_USERS\\" + ToUtf8(sim::kSystemSid) +
                             " = HKEY_USERS\\.DEFAULT (as Windows links them)");
   }

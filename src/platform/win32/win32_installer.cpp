@@ -11,8 +11,9 @@ namespace {
 
 // A braced GUID and its terminator.
 constexpr std::size_t kGuidCapacity = 39;
-// SIDs are far shorter; this is the buffer Windows Installer's samples use.
-constexpr DWORD kSidCapacity = 184;
+// The longest SID as text ("S-1-", a 48-bit authority, 15 sub-authorities
+// of up to ten digits) and its terminator.
+constexpr DWORD kSidCapacity = 185;
 
 // Windows Installer 3.0's calls, looked up when first needed, so that the
 // program starts where msi.dll lacks them.
